@@ -1,0 +1,31 @@
+# VantroSetup.exe: a small PE32 GUI program. No exceptions, no RTTI, and no C++
+# runtime beyond what the compiler needs: everything it imports is a system DLL.
+set(VANTRO_PRODUCT_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    -fno-threadsafe-statics -Wall -Wextra)
+
+set(CMAKE_RC_FLAGS "")
+enable_language(RC)
+set(VANTRO_RC_FLAGS "")
+foreach(dir ${VANTRO_RC_INCLUDES})
+  list(APPEND VANTRO_RC_FLAGS --include-dir=${dir})
+endforeach()
+set(VANTRO_RES ${CMAKE_BINARY_DIR}/vantro.res.o)
+add_custom_command(OUTPUT ${VANTRO_RES}
+  COMMAND ${CMAKE_RC_COMPILER} ${VANTRO_RC_FLAGS} -O coff
+          -i ${CMAKE_SOURCE_DIR}/resources/vantro.rc -o ${VANTRO_RES}
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/vantro.rc ${VANTRO_RC_DEPENDS}
+  COMMENT "Compiling the resources")
+
+add_executable(VantroSetup WIN32 ${VANTRO_LOGIC_SOURCES} ${VANTRO_RES})
+target_include_directories(VantroSetup PRIVATE ${VANTRO_LOGIC_INCLUDES} ${CMAKE_SOURCE_DIR}/platform/win32)
+target_compile_options(VantroSetup PRIVATE ${VANTRO_PRODUCT_FLAGS})
+target_link_options(VantroSetup PRIVATE -static -static-libgcc -s -Wl,--gc-sections)
+target_link_libraries(VantroSetup PRIVATE lz32 comdlg32 advapi32 gdi32 user32 kernel32)
+
+# Windows builds of the tests that pin the platform's behaviour, run under Wine.
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/win32/CMakeLists.txt)
+  add_subdirectory(tests/win32)
+endif()
+if(EXISTS ${CMAKE_SOURCE_DIR}/stand-in/CMakeLists.txt)
+  add_subdirectory(stand-in)
+endif()

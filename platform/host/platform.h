@@ -1,0 +1,395 @@
+// The host side of the platform seam: the subset of the Win32 API that the
+// installer's logic calls, declared with Windows' own names, types, values and
+// 32-bit widths, and implemented over a simulated machine (see machine.h).
+#ifndef VANTRO_PLATFORM_H
+#define VANTRO_PLATFORM_H
+
+#include <stdarg.h>
+#include <stddef.h>
+#include <stdint.h>
+
+#define WINAPI
+#define CALLBACK
+#define APIENTRY
+
+typedef int32_t BOOL;
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef uint32_t ULONG;
+typedef uint32_t UINT;
+typedef int32_t INT;
+typedef char CHAR;
+typedef int16_t SHORT;
+typedef uint16_t ATOM;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef intptr_t INT_PTR;
+typedef uintptr_t UINT_PTR;
+typedef uintptr_t DWORD_PTR;
+typedef uint32_t COLORREF;
+typedef char *LPSTR;
+typedef const char *LPCSTR;
+typedef void *LPVOID;
+typedef const void *LPCVOID;
+typedef DWORD *LPDWORD;
+typedef BYTE *LPBYTE;
+typedef LONG *PLONG;
+
+// Handles are opaque pointers, as on Windows.
+typedef void *HANDLE;
+struct HostWindow;
+typedef struct HostWindow *HWND;
+struct HostModule;
+typedef struct HostModule *HINSTANCE;
+typedef HINSTANCE HMODULE;
+struct HostResource;
+typedef struct HostResource *HRSRC;
+typedef void *HGLOBAL;
+struct HostGdiObject;
+typedef struct HostGdiObject *HGDIOBJ;
+typedef HGDIOBJ HBITMAP;
+typedef HGDIOBJ HBRUSH;
+typedef HGDIOBJ HICON;
+typedef HGDIOBJ HCURSOR;
+typedef HGDIOBJ HMENU;
+typedef HGDIOBJ HFONT;
+struct HostDC;
+typedef struct HostDC *HDC;
+struct HostKey;
+typedef struct HostKey *HKEY;
+typedef HKEY *PHKEY;
+
+#define TRUE 1
+#define FALSE 0
+#define MAX_PATH 260
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+#define INVALID_FILE_ATTRIBUTES ((DWORD)0xFFFFFFFF)
+
+#define MAKEINTRESOURCEA(i) ((LPSTR)(uintptr_t)(WORD)(i))
+#define MAKEINTRESOURCE MAKEINTRESOURCEA
+#define IS_INTRESOURCE(p) ((((uintptr_t)(p)) >> 16) == 0)
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
+#define LOBYTE(w) ((BYTE)(((DWORD_PTR)(w)) & 0xff))
+#define HIBYTE(w) ((BYTE)((((DWORD_PTR)(w)) >> 8) & 0xff))
+#define MAKELONG(a, b) ((LONG)(((WORD)(a)) | ((DWORD)((WORD)(b))) << 16))
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+
+// ---- errors -------------------------------------------------------------
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_DRIVE 15L
+#define ERROR_WRITE_FAULT 29L
+#define ERROR_READ_FAULT 30L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_HANDLE_DISK_FULL 39L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_NAME 123L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
+#define ERROR_CLASS_ALREADY_EXISTS 1410L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+
+DWORD GetLastError(void);
+void SetLastError(DWORD code);
+
+// ---- module, environment, version ----------------------------------------
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+HMODULE GetModuleHandleA(LPCSTR name);
+DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
+DWORD GetVersion(void);
+
+typedef struct _OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+} OSVERSIONINFOA, *LPOSVERSIONINFOA;
+#define VER_PLATFORM_WIN32s 0
+#define VER_PLATFORM_WIN32_WINDOWS 1
+#define VER_PLATFORM_WIN32_NT 2
+BOOL GetVersionExA(LPOSVERSIONINFOA info);
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+
+// ---- files and folders --------------------------------------------------
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x1u
+#define FILE_SHARE_WRITE 0x2u
+#define FILE_SHARE_DELETE 0x4u
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+#define FILE_ATTRIBUTE_READONLY 0x1u
+#define FILE_ATTRIBUTE_DIRECTORY 0x10u
+#define FILE_ATTRIBUTE_NORMAL 0x80u
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
+
+DWORD GetTempPathA(DWORD size, LPSTR buffer);
+UINT GetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT unique, LPSTR buffer);
+BOOL SetCurrentDirectoryA(LPCSTR path);
+DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
+DWORD GetFileAttributesA(LPCSTR path);
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                   DWORD disposition, DWORD flags, HANDLE templ);
+BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED ov);
+BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED ov);
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG high, DWORD method);
+DWORD GetFileSize(HANDLE file, LPDWORD high);
+BOOL CloseHandle(HANDLE handle);
+BOOL DeleteFileA(LPCSTR path);
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES sa);
+BOOL RemoveDirectoryA(LPCSTR path);
+
+// ---- strings --------------------------------------------------------------
+int lstrlenA(LPCSTR s);
+LPSTR lstrcpyA(LPSTR dst, LPCSTR src);
+LPSTR lstrcpynA(LPSTR dst, LPCSTR src, int size);
+LPSTR lstrcatA(LPSTR dst, LPCSTR src);
+int lstrcmpA(LPCSTR a, LPCSTR b);
+int lstrcmpiA(LPCSTR a, LPCSTR b);
+int wsprintfA(LPSTR buffer, LPCSTR format, ...);
+int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args);
+
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x100u
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x200u
+#define FORMAT_MESSAGE_FROM_STRING 0x400u
+#define FORMAT_MESSAGE_FROM_HMODULE 0x800u
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x1000u
+#define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x2000u
+// Expands "%n!s!" and "%n!u!" inserts (and "%%", "%n" with no conversion as a
+// string) of a template given as a string; other flags are not supported.
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer,
+                     DWORD size, va_list *args);
+
+// ---- profiles ---------------------------------------------------------------
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buffer,
+                               DWORD size, LPCSTR file);
+DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buffer, DWORD size);
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
+BOOL WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value);
+
+// ---- resources ------------------------------------------------------------
+#define RT_BITMAP MAKEINTRESOURCEA(2)
+#define RT_ICON MAKEINTRESOURCEA(3)
+#define RT_STRING MAKEINTRESOURCEA(6)
+#define RT_GROUP_ICON MAKEINTRESOURCEA(14)
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+DWORD SizeofResource(HMODULE module, HRSRC res);
+HGLOBAL LoadResource(HMODULE module, HRSRC res);
+LPVOID LockResource(HGLOBAL data);
+BOOL FreeResource(HGLOBAL data);
+int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
+
+// ---- LZ expansion (SZDD) --------------------------------------------------
+#define OF_READ 0x0000
+#define OF_WRITE 0x0001
+#define OF_READWRITE 0x0002
+#define OF_CREATE 0x1000
+#define OFS_MAXPATHNAME 128
+#define LZERROR_BADINHANDLE (-1)
+#define LZERROR_BADOUTHANDLE (-2)
+#define LZERROR_READ (-3)
+#define LZERROR_WRITE (-4)
+#define LZERROR_GLOBALLOC (-5)
+#define LZERROR_GLOBLOCK (-6)
+#define LZERROR_BADVALUE (-7)
+#define LZERROR_UNKNOWNALG (-8)
+typedef struct _OFSTRUCT {
+    BYTE cBytes;
+    BYTE fFixedDisk;
+    WORD nErrCode;
+    WORD Reserved1;
+    WORD Reserved2;
+    CHAR szPathName[OFS_MAXPATHNAME];
+} OFSTRUCT, *LPOFSTRUCT;
+INT LZOpenFileA(LPSTR path, LPOFSTRUCT of, WORD style);
+LONG LZCopy(INT source, INT dest);
+void LZClose(INT handle);
+
+// ---- windows and messages ---------------------------------------------------
+typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+
+typedef struct tagPOINT {
+    LONG x;
+    LONG y;
+} POINT;
+typedef struct tagRECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT, *LPRECT;
+typedef struct tagMSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+} MSG, *LPMSG;
+typedef struct tagWNDCLASSA {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
+} WNDCLASSA;
+typedef struct tagPAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
+typedef struct tagBITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    LPVOID bmBits;
+} BITMAP;
+
+#define WM_CREATE 0x0001
+#define WM_DESTROY 0x0002
+#define WM_MOVE 0x0003
+#define WM_SIZE 0x0005
+#define WM_SETTEXT 0x000C
+#define WM_GETTEXT 0x000D
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_QUIT 0x0012
+#define WM_KEYDOWN 0x0100
+#define WM_CHAR 0x0102
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define WM_USER 0x0400
+
+#define CS_VREDRAW 0x0001
+#define CS_HREDRAW 0x0002
+#define CS_DBLCLKS 0x0008
+#define CS_BYTEALIGNWINDOW 0x2000
+
+#define WS_OVERLAPPED 0x00000000L
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_DISABLED 0x08000000L
+#define WS_CLIPCHILDREN 0x02000000L
+#define WS_CAPTION 0x00C00000L
+#define WS_BORDER 0x00800000L
+#define WS_SYSMENU 0x00080000L
+#define WS_THICKFRAME 0x00040000L
+#define WS_MINIMIZEBOX 0x00020000L
+#define WS_MAXIMIZEBOX 0x00010000L
+
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOW 5
+#define PM_NOREMOVE 0
+#define PM_REMOVE 1
+#define SRCCOPY 0x00CC0020u
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define CW_USEDEFAULT ((int)0x80000000)
+
+#define MB_OK 0x0u
+#define MB_OKCANCEL 0x1u
+#define MB_ABORTRETRYIGNORE 0x2u
+#define MB_YESNOCANCEL 0x3u
+#define MB_YESNO 0x4u
+#define MB_RETRYCANCEL 0x5u
+#define MB_ICONERROR 0x10u
+#define MB_ICONHAND 0x10u
+#define MB_ICONQUESTION 0x20u
+#define MB_ICONWARNING 0x30u
+#define MB_ICONEXCLAMATION 0x30u
+#define MB_ICONINFORMATION 0x40u
+#define MB_SYSTEMMODAL 0x1000u
+#define IDOK 1
+#define IDCANCEL 2
+#define IDABORT 3
+#define IDRETRY 4
+#define IDIGNORE 5
+#define IDYES 6
+#define IDNO 7
+
+ATOM RegisterClassA(const WNDCLASSA *wc);
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                     LPVOID param);
+BOOL DestroyWindow(HWND wnd);
+BOOL ShowWindow(HWND wnd, int cmd);
+BOOL UpdateWindow(HWND wnd);
+BOOL IsWindow(HWND wnd);
+BOOL MoveWindow(HWND wnd, int x, int y, int width, int height, BOOL repaint);
+BOOL GetWindowRect(HWND wnd, LPRECT rect);
+BOOL GetClientRect(HWND wnd, LPRECT rect);
+HWND GetDesktopWindow(void);
+BOOL SetWindowTextA(HWND wnd, LPCSTR text);
+int GetWindowTextA(HWND wnd, LPSTR buffer, int size);
+LRESULT DefWindowProcA(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessageA(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+BOOL PostMessageA(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int code);
+BOOL GetMessageA(LPMSG msg, HWND wnd, UINT first, UINT last);
+BOOL PeekMessageA(LPMSG msg, HWND wnd, UINT first, UINT last, UINT remove);
+BOOL IsDialogMessageA(HWND dlg, LPMSG msg);
+BOOL TranslateMessage(const MSG *msg);
+LRESULT DispatchMessageA(const MSG *msg);
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+HICON LoadIconA(HINSTANCE instance, LPCSTR name);
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
+
+// ---- GDI ----------------------------------------------------------------------
+HBRUSH CreateSolidBrush(COLORREF color);
+HBITMAP LoadBitmapA(HINSTANCE instance, LPCSTR name);
+BOOL DeleteObject(HGDIOBJ obj);
+HDC BeginPaint(HWND wnd, LPPAINTSTRUCT ps);
+BOOL EndPaint(HWND wnd, const PAINTSTRUCT *ps);
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);
+int GetObjectA(HGDIOBJ obj, int size, LPVOID out);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj);
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop);
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int show);
+
+#endif

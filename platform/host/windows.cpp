@@ -1,0 +1,565 @@
+// Windows, messages, message boxes and GDI of the simulated machine. Windows are
+// objects with a class, title, style, rectangle and visibility; posted messages
+// wait in one thread queue; WM_PAINT is made when the queue is empty and a shown
+// window needs painting, as on Windows. Message boxes are answered by the
+// scripted user and recorded; bitmap copies made while painting are recorded.
+#include <stdio.h>
+#include <string.h>
+
+#include <deque>
+#include <memory>
+
+#include "hostrc_table.h"
+#include "internal.h"
+
+struct HostResource;
+HostResource *HostFindNamedResource(const char *type, LPCSTR name);
+const std::string &HostResourceBytes(HostResource *r);
+
+struct HostWindow {
+    std::string className;
+    std::string title;
+    DWORD style;
+    RECT rect;
+    WNDPROC proc;
+    HWND parent;
+    bool visible;
+    bool everShown;
+    bool destroyed;
+    bool needsPaint;
+};
+
+struct HostGdiObject {
+    enum Kind { Brush, Bitmap, Icon, Cursor } kind;
+    COLORREF color;
+    std::string name;
+    int width, height, bpp;
+    bool deleted;
+};
+
+struct HostDC {
+    HWND wnd;
+    HGDIOBJ selected;
+};
+
+struct HostClass {
+    WNDCLASSA wc;
+    std::string name;
+};
+
+static std::vector<std::unique_ptr<HostWindow>> g_windows;
+static std::vector<std::unique_ptr<HostGdiObject>> g_objects;
+static std::vector<std::unique_ptr<HostDC>> g_dcs;
+static std::vector<std::unique_ptr<HostClass>> g_classes;
+static std::deque<MSG> g_queue;
+static bool g_quitPosted;
+static int g_quitCode;
+static std::deque<int> g_answers;
+static std::vector<HostMessageBox> g_boxes;
+static std::vector<HostBlit> g_blits;
+static HostWindow g_desktop;
+
+// Frame of a captioned window without a sizing border, in pixels.
+static const int kFrame = 3;
+static const int kCaption = 18;
+
+void HostResetWindows()
+{
+    g_windows.clear();
+    g_objects.clear();
+    g_dcs.clear();
+    g_classes.clear();
+    g_queue.clear();
+    g_quitPosted = false;
+    g_quitCode = 0;
+    g_answers.clear();
+    g_boxes.clear();
+    g_blits.clear();
+    g_desktop = HostWindow();
+    g_desktop.className = "#32769";
+    g_desktop.visible = true;
+}
+
+static HostWindow *Window(HWND wnd)
+{
+    if (wnd == &g_desktop) return &g_desktop;
+    for (auto &w : g_windows)
+        if (w.get() == wnd && !w->destroyed) return w.get();
+    return nullptr;
+}
+
+static HostClass *FindClass(const char *name)
+{
+    for (auto &c : g_classes)
+        if (HostUpper(c->name) == HostUpper(name)) return c.get();
+    return nullptr;
+}
+
+const WNDCLASSA *HostFindClass(const char *className)
+{
+    HostClass *c = FindClass(className);
+    return c ? &c->wc : nullptr;
+}
+
+ATOM RegisterClassA(const WNDCLASSA *wc)
+{
+    if (HostFault("RegisterClassA")) return 0;
+    if (!wc || !wc->lpszClassName || !wc->lpfnWndProc) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (FindClass(wc->lpszClassName)) {
+        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+        return 0;
+    }
+    auto c = std::make_unique<HostClass>();
+    c->wc = *wc;
+    c->name = wc->lpszClassName;
+    c->wc.lpszClassName = c->name.c_str();
+    g_classes.push_back(std::move(c));
+    return (ATOM)(0xC000 + g_classes.size());
+}
+
+HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height,
+                     HWND parent, HMENU, HINSTANCE, LPVOID)
+{
+    if (HostFault("CreateWindowExA")) return nullptr;
+    HostClass *c = FindClass(className);
+    if (!c) {
+        SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
+        return nullptr;
+    }
+    auto w = std::make_unique<HostWindow>();
+    w->className = c->name;
+    w->title = title ? title : "";
+    w->style = style;
+    w->rect = RECT{x, y, x + width, y + height};
+    w->proc = c->wc.lpfnWndProc;
+    w->parent = parent;
+    w->visible = (style & WS_VISIBLE) != 0;
+    w->everShown = w->visible;
+    w->needsPaint = w->visible;
+    HWND wnd = w.get();
+    g_windows.push_back(std::move(w));
+    if (wnd->proc(wnd, WM_CREATE, 0, 0) == -1) {
+        DestroyWindow(wnd);
+        SetLastError(1400);
+        return nullptr;
+    }
+    return wnd;
+}
+
+BOOL DestroyWindow(HWND wnd)
+{
+    HostWindow *w = Window(wnd);
+    if (!w || w == &g_desktop) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    for (auto &child : g_windows)
+        if (child->parent == wnd && !child->destroyed) DestroyWindow(child.get());
+    w->visible = false;
+    w->proc(wnd, WM_DESTROY, 0, 0);
+    w->destroyed = true;
+    return TRUE;
+}
+
+BOOL ShowWindow(HWND wnd, int cmd)
+{
+    HostWindow *w = Window(wnd);
+    if (!w) return FALSE;
+    BOOL was = w->visible;
+    w->visible = cmd != SW_HIDE;
+    if (w->visible) {
+        w->everShown = true;
+        w->needsPaint = true;
+    }
+    return was;
+}
+
+BOOL UpdateWindow(HWND wnd)
+{
+    HostWindow *w = Window(wnd);
+    if (!w) return FALSE;
+    if (w->visible && w->needsPaint) w->proc(wnd, WM_PAINT, 0, 0);
+    return TRUE;
+}
+
+BOOL IsWindow(HWND wnd) { return Window(wnd) != nullptr; }
+
+BOOL MoveWindow(HWND wnd, int x, int y, int width, int height, BOOL repaint)
+{
+    HostWindow *w = Window(wnd);
+    if (!w || w == &g_desktop) return FALSE;
+    w->rect = RECT{x, y, x + width, y + height};
+    if (repaint && w->visible) w->needsPaint = true;
+    return TRUE;
+}
+
+BOOL GetWindowRect(HWND wnd, LPRECT rect)
+{
+    if (wnd == &g_desktop) {
+        *rect = RECT{0, 0, HostState().desktopWidth, HostState().desktopHeight};
+        return TRUE;
+    }
+    HostWindow *w = Window(wnd);
+    if (!w) return FALSE;
+    *rect = w->rect;
+    return TRUE;
+}
+
+BOOL GetClientRect(HWND wnd, LPRECT rect)
+{
+    RECT r;
+    if (!GetWindowRect(wnd, &r)) return FALSE;
+    int width = r.right - r.left, height = r.bottom - r.top;
+    if (wnd != &g_desktop && (Window(wnd)->style & WS_CAPTION) == WS_CAPTION) {
+        width -= 2 * kFrame;
+        height -= 2 * kFrame + kCaption;
+    }
+    *rect = RECT{0, 0, width > 0 ? width : 0, height > 0 ? height : 0};
+    return TRUE;
+}
+
+bool HostClientRectOf(HWND wnd, RECT &client)
+{
+    for (auto &w : g_windows) {
+        if (w.get() != wnd) continue;
+        bool was = w->destroyed;
+        w->destroyed = false;
+        GetClientRect(wnd, &client);
+        w->destroyed = was;
+        return true;
+    }
+    return false;
+}
+
+HWND GetDesktopWindow(void) { return &g_desktop; }
+
+BOOL SetWindowTextA(HWND wnd, LPCSTR text)
+{
+    HostWindow *w = Window(wnd);
+    if (!w) return FALSE;
+    w->title = text ? text : "";
+    return TRUE;
+}
+
+int GetWindowTextA(HWND wnd, LPSTR buffer, int size)
+{
+    HostWindow *w = Window(wnd);
+    if (!w || size <= 0) return 0;
+    int n = (int)w->title.size();
+    if (n > size - 1) n = size - 1;
+    memcpy(buffer, w->title.data(), (size_t)n);
+    buffer[n] = 0;
+    return n;
+}
+
+LRESULT DefWindowProcA(HWND wnd, UINT msg, WPARAM, LPARAM)
+{
+    switch (msg) {
+    case WM_CLOSE:
+        DestroyWindow(wnd);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(wnd, &ps);
+        EndPaint(wnd, &ps);
+        return 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+LRESULT SendMessageA(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    HostWindow *w = Window(wnd);
+    if (!w || !w->proc) return 0;
+    return w->proc(wnd, msg, wParam, lParam);
+}
+
+BOOL PostMessageA(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (HostFault("PostMessageA")) return FALSE;
+    if (wnd && !Window(wnd)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    g_queue.push_back(MSG{wnd, msg, wParam, lParam, 0, POINT{0, 0}});
+    return TRUE;
+}
+
+void PostQuitMessage(int code)
+{
+    g_quitPosted = true;
+    g_quitCode = code;
+}
+
+// Takes the next message: posted ones first, then the quit message, then a
+// WM_PAINT for a shown window that needs it. False when there is nothing.
+static bool NextMessage(LPMSG msg, bool remove)
+{
+    while (!g_queue.empty()) {
+        MSG m = g_queue.front();
+        if (m.hwnd && !Window(m.hwnd)) {  // its window has gone: dropped
+            g_queue.pop_front();
+            continue;
+        }
+        *msg = m;
+        if (remove) g_queue.pop_front();
+        return true;
+    }
+    if (g_quitPosted) {
+        *msg = MSG{nullptr, WM_QUIT, (WPARAM)(intptr_t)g_quitCode, 0, 0, POINT{0, 0}};
+        if (remove) g_quitPosted = false;
+        return true;
+    }
+    for (auto &w : g_windows) {
+        if (!w->destroyed && w->visible && w->needsPaint) {
+            *msg = MSG{w.get(), WM_PAINT, 0, 0, 0, POINT{0, 0}};
+            return true;
+        }
+    }
+    return false;
+}
+
+BOOL GetMessageA(LPMSG msg, HWND, UINT, UINT)
+{
+    if (!NextMessage(msg, true)) {
+        // A real thread would wait for ever here; the simulated user has nothing
+        // more to give, so report an error rather than hang the test.
+        fprintf(stderr, "host: GetMessageA on an empty queue with no quit message\n");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    return msg->message != WM_QUIT;
+}
+
+BOOL PeekMessageA(LPMSG msg, HWND, UINT, UINT, UINT remove)
+{
+    return NextMessage(msg, (remove & PM_REMOVE) != 0);
+}
+
+static bool IsSelfOrChild(HWND wnd, HWND ancestor)
+{
+    for (HostWindow *w = Window(wnd); w; w = Window(w->parent))
+        if (w == ancestor) return true;
+    return false;
+}
+
+BOOL IsDialogMessageA(HWND dlg, LPMSG msg)
+{
+    if (!Window(dlg) || !msg->hwnd || !IsSelfOrChild(msg->hwnd, dlg)) return FALSE;
+    DispatchMessageA(msg);
+    return TRUE;
+}
+
+BOOL TranslateMessage(const MSG *) { return FALSE; }
+
+LRESULT DispatchMessageA(const MSG *msg)
+{
+    HostWindow *w = Window(msg->hwnd);
+    if (!w || !w->proc) return 0;
+    return w->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+void HostAnswerMessageBox(int answer) { g_answers.push_back(answer); }
+const std::vector<HostMessageBox> &HostMessageBoxes() { return g_boxes; }
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    if (HostFault("MessageBoxA")) return 0;
+    static const int firstButton[] = {IDOK, IDOK, IDABORT, IDYES, IDYES, IDRETRY};
+    int answer = firstButton[(type & 0xF) < 6 ? (type & 0xF) : 0];
+    if (!g_answers.empty()) {
+        answer = g_answers.front();
+        g_answers.pop_front();
+    }
+    g_boxes.push_back(HostMessageBox{owner, text ? text : "", caption ? caption : "", caption == nullptr, type, answer});
+    return answer;
+}
+
+std::vector<HostWindowInfo> HostWindows()
+{
+    std::vector<HostWindowInfo> out;
+    for (auto &w : g_windows)
+        out.push_back(HostWindowInfo{w.get(), w->className, w->title, w->style, w->rect, w->visible, w->destroyed,
+                                     w->everShown});
+    return out;
+}
+
+HWND HostFindWindow(const char *className, const char *title)
+{
+    for (auto &w : g_windows) {
+        if (w->destroyed) continue;
+        if (className && HostUpper(w->className) != HostUpper(className)) continue;
+        if (title && w->title != title) continue;
+        return w.get();
+    }
+    return nullptr;
+}
+
+// ---- GDI --------------------------------------------------------------------------
+
+static HostGdiObject *NewObject(HostGdiObject::Kind kind)
+{
+    auto o = std::make_unique<HostGdiObject>();
+    o->kind = kind;
+    o->color = 0;
+    o->width = o->height = o->bpp = 0;
+    o->deleted = false;
+    HostGdiObject *p = o.get();
+    g_objects.push_back(std::move(o));
+    return p;
+}
+
+static HostGdiObject *Object(HGDIOBJ obj)
+{
+    for (auto &o : g_objects)
+        if (o.get() == obj && !o->deleted) return o.get();
+    return nullptr;
+}
+
+HBRUSH CreateSolidBrush(COLORREF color)
+{
+    if (HostFault("CreateSolidBrush")) return nullptr;
+    HostGdiObject *o = NewObject(HostGdiObject::Brush);
+    o->color = color;
+    return o;
+}
+
+bool HostBrushColor(HBRUSH brush, COLORREF &color)
+{
+    HostGdiObject *o = Object(brush);
+    if (!o || o->kind != HostGdiObject::Brush) return false;
+    color = o->color;
+    return true;
+}
+
+static uint32_t Le32(const std::string &b, size_t at)
+{
+    if (at + 4 > b.size()) return 0;
+    return (uint32_t)(unsigned char)b[at] | (uint32_t)(unsigned char)b[at + 1] << 8 |
+           (uint32_t)(unsigned char)b[at + 2] << 16 | (uint32_t)(unsigned char)b[at + 3] << 24;
+}
+
+HBITMAP LoadBitmapA(HINSTANCE, LPCSTR name)
+{
+    if (HostFault("LoadBitmapA")) return nullptr;
+    HostResource *r = HostFindNamedResource("BITMAP", name);
+    if (!r) return nullptr;
+    // The script names .bmp files: a file header, then BITMAPINFOHEADER.
+    const std::string &b = HostResourceBytes(r);
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return nullptr;
+    HostGdiObject *o = NewObject(HostGdiObject::Bitmap);
+    o->name = IS_INTRESOURCE(name) ? "#" + std::to_string((unsigned)(uintptr_t)name) : name;
+    o->width = (int)Le32(b, 18);
+    o->height = (int)Le32(b, 22);
+    if (o->height < 0) o->height = -o->height;
+    o->bpp = (unsigned char)b[28] | (unsigned char)b[29] << 8;
+    return o;
+}
+
+HICON LoadIconA(HINSTANCE instance, LPCSTR name)
+{
+    if (instance && !HostFindNamedResource("ICON", name)) return nullptr;
+    HostGdiObject *o = NewObject(HostGdiObject::Icon);
+    o->name = IS_INTRESOURCE(name) ? "#" + std::to_string((unsigned)(uintptr_t)name) : name;
+    return o;
+}
+
+HCURSOR LoadCursorA(HINSTANCE, LPCSTR name)
+{
+    HostGdiObject *o = NewObject(HostGdiObject::Cursor);
+    o->name = IS_INTRESOURCE(name) ? "#" + std::to_string((unsigned)(uintptr_t)name) : name;
+    return o;
+}
+
+BOOL DeleteObject(HGDIOBJ obj)
+{
+    HostGdiObject *o = Object(obj);
+    if (!o) return FALSE;
+    o->deleted = true;
+    return TRUE;
+}
+
+static HostDC *DC(HDC dc)
+{
+    for (auto &d : g_dcs)
+        if (d.get() == dc) return d.get();
+    return nullptr;
+}
+
+HDC BeginPaint(HWND wnd, LPPAINTSTRUCT ps)
+{
+    HostWindow *w = Window(wnd);
+    if (!w) return nullptr;
+    w->needsPaint = false;
+    auto d = std::make_unique<HostDC>();
+    d->wnd = wnd;
+    d->selected = nullptr;
+    HDC dc = d.get();
+    g_dcs.push_back(std::move(d));
+    memset(ps, 0, sizeof *ps);
+    ps->hdc = dc;
+    GetClientRect(wnd, &ps->rcPaint);
+    return dc;
+}
+
+BOOL EndPaint(HWND, const PAINTSTRUCT *) { return TRUE; }
+
+HDC CreateCompatibleDC(HDC)
+{
+    if (HostFault("CreateCompatibleDC")) return nullptr;
+    auto d = std::make_unique<HostDC>();
+    d->wnd = nullptr;
+    d->selected = nullptr;
+    HDC dc = d.get();
+    g_dcs.push_back(std::move(d));
+    return dc;
+}
+
+BOOL DeleteDC(HDC dc) { return DC(dc) != nullptr; }
+
+int GetObjectA(HGDIOBJ obj, int size, LPVOID out)
+{
+    HostGdiObject *o = Object(obj);
+    if (!o || o->kind != HostGdiObject::Bitmap || size < (int)sizeof(BITMAP)) return 0;
+    BITMAP bm;
+    memset(&bm, 0, sizeof bm);
+    bm.bmWidth = o->width;
+    bm.bmHeight = o->height;
+    bm.bmPlanes = 1;
+    bm.bmBitsPixel = (WORD)o->bpp;
+    bm.bmWidthBytes = ((o->width * o->bpp + 15) / 16) * 2;
+    memcpy(out, &bm, sizeof bm);
+    return (int)sizeof bm;
+}
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj)
+{
+    HostDC *d = DC(dc);
+    if (!d || !Object(obj)) return nullptr;
+    HGDIOBJ old = d->selected;
+    d->selected = obj;
+    return old ? old : obj;  // the stock object a fresh context starts with
+}
+
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int, int, DWORD)
+{
+    HostDC *d = DC(dst), *s = DC(src);
+    if (!d || !s) return FALSE;
+    HostGdiObject *o = Object(s->selected);
+    g_blits.push_back(HostBlit{d->wnd, o ? o->name : "", x, y, width, height});
+    return TRUE;
+}
+
+const std::vector<HostBlit> &HostBlits() { return g_blits; }
+void HostClearBlits() { g_blits.clear(); }
+
+void HostPaint(HWND wnd)
+{
+    HostWindow *w = Window(wnd);
+    if (w && w->proc) w->proc(wnd, WM_PAINT, 0, 0);
+}
