@@ -1,0 +1,27 @@
+#!/bin/sh
+# run-wine-check.sh: runs standin_check.exe under Wine on a copy of the built
+# stand-in files, in a fresh 32-bit prefix of its own.
+#   sh stand-in/check/run-wine-check.sh <stand-in build folder>
+# Exit code: 0 all cases pass, 1 a case failed, 77 Wine cannot run here (skipped).
+set -u
+build=${1:?usage: run-wine-check.sh <stand-in build folder>}
+[ -d "$build/files" ] && [ -f "$build/check/standin_check.exe" ] || {
+  echo "run-wine-check: build the stand-in first ($build/files, $build/check/standin_check.exe)"; exit 1; }
+command -v wine >/dev/null 2>&1 || { echo "SKIP: wine is not installed"; exit 77; }
+
+prefix=$(mktemp -d /tmp/standin-check.XXXXXX)
+export WINEPREFIX="$prefix/pfx" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() { wineserver -k >/dev/null 2>&1; rm -rf "$prefix"; }
+trap cleanup EXIT
+
+if ! timeout 300 wineboot -i >"$prefix/boot.log" 2>&1; then
+  echo "SKIP: Wine cannot start a 32-bit prefix here"; cat "$prefix/boot.log"; exit 77
+fi
+dest="$WINEPREFIX/drive_c/standin"
+mkdir -p "$dest"
+cp "$build"/files/* "$build/check/standin_check.exe" "$dest/"
+timeout 300 wine 'C:\standin\standin_check.exe' >"$prefix/check.log" 2>&1
+rc=$?
+cat "$prefix/check.log"
+[ "$rc" -eq 0 ] || { echo "run-wine-check: standin_check.exe ended with $rc"; exit 1; }
+exit 0
