@@ -1,6 +1,7 @@
 // Entry point and main window.
 #include "app/main.h"
 
+#include "app/deferred.h"
 #include "app/messages.h"
 #include "app/options.h"
 #include "controller/install.h"
@@ -127,6 +128,7 @@ static void RunStartSequence(HWND wnd)
     RunInstall(wnd, nV, nM);
     RemovePayloadTemps();
     PostMessageA(wnd, WM_CLOSE, 0, 0);
+    if ((!g_bSilent || g_bAllowReboot) && g_bRebootNeeded) RestartWindows();
 }
 
 LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)

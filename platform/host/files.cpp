@@ -266,8 +266,11 @@ DWORD GetFileSize(HANDLE file, LPDWORD high)
     return (DWORD)st.st_size;
 }
 
+bool HostCloseToken(HANDLE handle);
+
 BOOL CloseHandle(HANDLE handle)
 {
+    if (HostCloseToken(handle)) return TRUE;
     HostFile *f = FileFromHandle(handle);
     if (!f) return FALSE;
     close(f->fd);
@@ -417,4 +420,101 @@ bool HostFileExists(const char *winPath)
 {
     std::string real;
     return HostResolvePath(winPath, real) && RealExists(real) && !RealIsDir(real);
+}
+
+// ---- moving and short names ------------------------------------------------------
+
+BOOL MoveFileA(LPCSTR from, LPCSTR to)
+{
+    if (HostFault("MoveFileA")) return FALSE;
+    std::string src, dst;
+    if (!HostResolvePath(from, src) || !RealExists(src)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    if (!HostResolvePath(to, dst) || !ParentExists(dst)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    // The same file under another letter case is a rename in place.
+    if (RealExists(dst) && HostUpper(src) != HostUpper(dst)) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return FALSE;
+    }
+    if (HostFileHeldAgainstRename(src)) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return FALSE;
+    }
+    // renameat, not rename: this layer replaces rename for the simulated disk.
+    if (renameat(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str()) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    for (auto &f : g_files)
+        if (f.used && f.real == src) f.real = dst;
+    for (auto &h : g_holds)
+        if (h.real == src) h.real = dst;
+    return TRUE;
+}
+
+// msvcrt's rename goes through the same system call as MoveFileA.
+extern "C" int rename(const char *from, const char *to) noexcept
+{
+    if (HostFault("rename")) return -1;
+    return MoveFileA(from, to) ? 0 : -1;
+}
+
+// The 8.3 alias of one name: a valid short name is its own alias; a long one
+// becomes the first six usable characters, "~1" and the first three of its
+// extension, upper-cased, as the FAT file systems form them.
+static std::string ShortAlias(const std::string &name)
+{
+    size_t dot = name.rfind('.');
+    std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    auto plain = [](const std::string &s) {
+        for (char c : s)
+            if (c == ' ' || c == '.' || c == '+' || c == ',' || c == ';' || c == '=' || c == '[' || c == ']')
+                return false;
+        return true;
+    };
+    if (!base.empty() && base.size() <= 8 && ext.size() <= 3 && plain(base) && plain(ext)) return name;
+    auto clean = [](const std::string &s, size_t max) {
+        std::string out;
+        for (char c : s) {
+            if (c == ' ' || c == '.') continue;
+            if (c == '+' || c == ',' || c == ';' || c == '=' || c == '[' || c == ']') c = '_';
+            out += c;
+            if (out.size() == max) break;
+        }
+        return HostUpper(out);
+    };
+    std::string alias = clean(base, 6) + "~1";
+    std::string shortExt = clean(ext, 3);
+    return shortExt.empty() ? alias : alias + "." + shortExt;
+}
+
+DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
+{
+    if (HostFault("GetShortPathNameA")) return 0;
+    std::string absolute, real;
+    if (!HostAbsolutePath(longPath, absolute) || !HostResolvePath(absolute.c_str(), real) || !RealExists(real)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    // Real names on disk, component by component, each turned into its alias.
+    std::string out = absolute.substr(0, 2);
+    std::string realPrefix = HostRoot() + "/" + (char)(absolute[0] - 'A' + 'a');
+    std::string rest = real.substr(realPrefix.size());
+    size_t i = 0;
+    while (i < rest.size()) {
+        size_t start = i + 1, end = rest.find('/', start);
+        if (end == std::string::npos) end = rest.size();
+        out += "\\" + ShortAlias(rest.substr(start, end - start));
+        i = end;
+    }
+    if (out.size() == 2) out += "\\";
+    if (out.size() + 1 > size) return (DWORD)out.size() + 1;
+    memcpy(shortPath, out.c_str(), out.size() + 1);
+    return (DWORD)out.size();
 }

@@ -33,6 +33,10 @@ bool HostAbsolutePath(const char *winPath, std::string &absolute);
 void HostResetFiles();
 void HostResetResources();
 void HostResetWindows();
+void HostResetRegistry();
+void HostResetProcess();
+// A file open without delete sharing (by the program or another one).
+bool HostFileHeldAgainstRename(const std::string &real);
 
 // Upper-cases ASCII letters, as Windows compares names.
 std::string HostUpper(const std::string &s);

@@ -83,6 +83,13 @@ void HostReset(const char *root)
     HostResetFiles();
     HostResetResources();
     HostResetWindows();
+    HostResetRegistry();
+    HostResetProcess();
+    // The keys every Windows installation has.
+    HostRegCreateKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+    HostRegCreateKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
+    HostRegCreateKey("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+    HostRegCreateKey("HKCR\\CLSID");
 }
 
 void HostStartProcess()
@@ -92,6 +99,7 @@ void HostStartProcess()
     g_machine.cwd = "C:\\";
     HostResetFiles();
     HostResetWindows();
+    HostResetProcess();
 }
 
 const std::string &HostRoot() { return g_machine.root; }

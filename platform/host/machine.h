@@ -57,6 +57,24 @@ void HostSetWindowsFolders(const char *windowsDir, const char *systemDir);
 bool HostHoldFile(const char *winPath, DWORD share, bool image);
 void HostReleaseFile(const char *winPath);
 
+// ---- registry -----------------------------------------------------------------------
+// Paths begin with a root: "HKLM\\Software\\...", "HKCU\\...", "HKCR\\...".
+bool HostRegKeyExists(const char *path);
+void HostRegCreateKey(const char *path);
+bool HostRegGetValue(const char *path, const char *name, DWORD *type, std::string *data);
+void HostRegSetString(const char *path, const char *name, const char *value);
+std::vector<std::string> HostRegValueNames(const char *path);
+int HostRegOpenHandles();
+
+// ---- restart -------------------------------------------------------------------------
+struct HostRestart {
+    int requests;            // ExitWindowsEx calls
+    UINT lastFlags;
+    bool shutdownPrivilege;  // SeShutdownPrivilege enabled in the process token
+    bool privilegeBeforeRequest;
+};
+const HostRestart &HostRestartState();
+
 // ---- resources ----------------------------------------------------------------
 // Adds or replaces a resource of the module (type and name as strings, such as
 // "EXE" and "INSTINI"); RemoveResource makes one absent. Strings likewise.
@@ -87,6 +105,9 @@ struct HostMessageBox {
 // Queues the answer the user will give to the next message box. With no answer
 // queued, a box is answered with its first button (IDOK, IDYES, IDRETRY...).
 void HostAnswerMessageBox(int answer);
+// The same, with something the user does before answering (such as closing the
+// program that held a file).
+void HostAnswerMessageBox(int answer, void (*before)(void));
 const std::vector<HostMessageBox> &HostMessageBoxes();
 
 // Every window the program has created, in order (destroyed ones included).

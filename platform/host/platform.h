@@ -5,6 +5,7 @@
 #define VANTRO_PLATFORM_H
 
 #include <stdarg.h>
+#include <stdio.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -197,6 +198,8 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buf
 DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buffer, DWORD size);
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
 BOOL WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value);
+UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT def, LPCSTR file);
+UINT GetProfileIntA(LPCSTR section, LPCSTR key, INT def);
 
 // ---- resources ------------------------------------------------------------
 #define RT_BITMAP MAKEINTRESOURCEA(2)
@@ -235,6 +238,72 @@ typedef struct _OFSTRUCT {
 INT LZOpenFileA(LPSTR path, LPOFSTRUCT of, WORD style);
 LONG LZCopy(INT source, INT dest);
 void LZClose(INT handle);
+
+// ---- registry ---------------------------------------------------------------------
+#define HKEY_CLASSES_ROOT ((HKEY)(uintptr_t)0x80000000u)
+#define HKEY_CURRENT_USER ((HKEY)(uintptr_t)0x80000001u)
+#define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002u)
+#define HKEY_USERS ((HKEY)(uintptr_t)0x80000003u)
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_READ 0x20019
+#define KEY_WRITE 0x20006
+#define KEY_ALL_ACCESS 0xF003F
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_OPTION_NON_VOLATILE 0
+#define REG_CREATED_NEW_KEY 1
+#define REG_OPENED_EXISTING_KEY 2
+LONG RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, DWORD access, PHKEY result);
+LONG RegOpenKeyA(HKEY key, LPCSTR subkey, PHKEY result);
+LONG RegCreateKeyA(HKEY key, LPCSTR subkey, PHKEY result);
+LONG RegCreateKeyExA(HKEY key, LPCSTR subkey, DWORD reserved, LPSTR cls, DWORD options, DWORD access,
+                     LPSECURITY_ATTRIBUTES sa, PHKEY result, LPDWORD disposition);
+LONG RegCloseKey(HKEY key);
+LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD size);
+LONG RegDeleteValueA(HKEY key, LPCSTR name);
+LONG RegDeleteKeyA(HKEY key, LPCSTR subkey);
+LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD size);
+
+// ---- process, privileges, restart ---------------------------------------------------
+typedef struct _LUID {
+    DWORD LowPart;
+    LONG HighPart;
+} LUID, *PLUID;
+typedef struct _LUID_AND_ATTRIBUTES {
+    LUID Luid;
+    DWORD Attributes;
+} LUID_AND_ATTRIBUTES;
+typedef struct _TOKEN_PRIVILEGES {
+    DWORD PrivilegeCount;
+    LUID_AND_ATTRIBUTES Privileges[1];
+} TOKEN_PRIVILEGES, *PTOKEN_PRIVILEGES;
+#define TOKEN_ADJUST_PRIVILEGES 0x0020
+#define TOKEN_QUERY 0x0008
+#define SE_PRIVILEGE_ENABLED 0x00000002L
+#define SE_SHUTDOWN_NAME "SeShutdownPrivilege"
+#define EWX_LOGOFF 0
+#define EWX_SHUTDOWN 1
+#define EWX_REBOOT 2
+HANDLE GetCurrentProcess(void);
+BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE *token);
+BOOL LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid);
+BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES state, DWORD length,
+                           PTOKEN_PRIVILEGES previous, LPDWORD returned);
+BOOL ExitWindowsEx(UINT flags, DWORD reason);
+void Sleep(DWORD milliseconds);
+
+// ---- more files -----------------------------------------------------------------------
+BOOL MoveFileA(LPCSTR from, LPCSTR to);
+DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
+// The C library's rename (from <stdio.h>), as msvcrt has it: 0 on success, -1 on
+// failure. The host layer's own rename works on the simulated disk.
 
 // ---- windows and messages ---------------------------------------------------
 typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);

@@ -54,7 +54,11 @@ static std::vector<std::unique_ptr<HostClass>> g_classes;
 static std::deque<MSG> g_queue;
 static bool g_quitPosted;
 static int g_quitCode;
-static std::deque<int> g_answers;
+struct HostAnswer {
+    int answer;
+    void (*before)(void);
+};
+static std::deque<HostAnswer> g_answers;
 static std::vector<HostMessageBox> g_boxes;
 static std::vector<HostBlit> g_blits;
 static HostWindow g_desktop;
@@ -364,7 +368,8 @@ LRESULT DispatchMessageA(const MSG *msg)
     return w->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
-void HostAnswerMessageBox(int answer) { g_answers.push_back(answer); }
+void HostAnswerMessageBox(int answer) { g_answers.push_back(HostAnswer{answer, nullptr}); }
+void HostAnswerMessageBox(int answer, void (*before)(void)) { g_answers.push_back(HostAnswer{answer, before}); }
 const std::vector<HostMessageBox> &HostMessageBoxes() { return g_boxes; }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
@@ -373,8 +378,10 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     static const int firstButton[] = {IDOK, IDOK, IDABORT, IDYES, IDYES, IDRETRY};
     int answer = firstButton[(type & 0xF) < 6 ? (type & 0xF) : 0];
     if (!g_answers.empty()) {
-        answer = g_answers.front();
+        HostAnswer next = g_answers.front();
         g_answers.pop_front();
+        if (next.before) next.before();
+        answer = next.answer;
     }
     g_boxes.push_back(HostMessageBox{owner, text ? text : "", caption ? caption : "", caption == nullptr, type, answer});
     return answer;

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include "app/deferred.h"
 #include "app/main.h"
 #include "app/options.h"
 #include "payload/catalogue.h"
@@ -21,6 +22,7 @@ void ResetInstallerState()
     g_szTempName[0] = 0;
     g_bWinNT = g_winMajor = g_winMinor = nV = nM = 0;
     g_hMainWnd = g_hStatusWnd = nullptr;
+    g_bRebootNeeded = 0;
     CatalogueEntry *tables[] = {g_classicFiles, g_explorerFiles, g_utilityFiles, g_commonFiles, g_siteFiles};
     int counts[] = {CLASSIC_COUNT, EXPLORER_COUNT, UTILITY_COUNT, COMMON_COUNT, SITE_COUNT};
     for (int t = 0; t < 5; t++)

@@ -1,0 +1,245 @@
+// Installing one file, with the fallbacks for files in use.
+#include <string.h>
+
+#include "app/deferred.h"
+#include "app/main.h"
+#include "app/options.h"
+#include "machine_fixture.h"
+#include "payload/catalogue.h"
+#include "payload/filecopy.h"
+
+static const char kRunOnce[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+static const char kRunServicesOnce[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce";
+static const int kDll = 1;   // tcore32.dll, required
+static const int kHelp = 3;  // tcore32.hlp, required
+static const int kCnt = 2;   // TCore32.cnt, not required
+
+TEST(SideName, ReplacesTheExtensionOfTheFileNameOnly)
+{
+    struct Row {
+        const char *target, *ext, *expected;  // expected null: no side name
+    } rows[] = {
+        {"C:\\Vantro\\app.dll", ".bak", "C:\\Vantro\\app.bak"},
+        {"C:\\Vantro\\tool.exe", ".new", "C:\\Vantro\\tool.new"},
+        {"C:\\app.exe.d\\tool.exe", ".bak", "C:\\app.exe.d\\tool.bak"},
+        {"C:\\lib.dll\\prog.exe", ".new", "C:\\lib.dll\\prog.new"},
+        {"C:\\Vantro\\odd.dll.exe", ".bak", "C:\\Vantro\\odd.bak"},
+        {"C:\\Vantro\\x.exe.dll", ".bak", "C:\\Vantro\\x.exe.bak"},
+        {"C:\\Vantro\\readme.txt", ".bak", nullptr},
+        {"C:\\Vantro\\LOUD.DLL", ".bak", nullptr},
+        {"C:\\a.dll\\help.hlp", ".bak", nullptr},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.target);
+        char side[SIDE_PATH_SIZE] = "";
+        int ok = MakeSideName(row.target, row.ext, side, sizeof side);
+        EXPECT_EQ(ok, row.expected != nullptr);
+        if (row.expected) EXPECT_STREQ(side, row.expected);
+    }
+    // A target of 260 characters or more gets no side name at all.
+    std::string folder = "C:\\" + std::string(249, 'f');
+    std::string fits = folder + "\\ab.dll";       // 259 characters
+    std::string over = folder + "\\abc.dll";      // 260 characters
+    ASSERT_EQ(fits.size(), 259u);
+    char side[SIDE_PATH_SIZE];
+    EXPECT_EQ(MakeSideName(fits.c_str(), ".bak", side, sizeof side), 1);
+    EXPECT_EQ(MakeSideName(over.c_str(), ".bak", side, sizeof side), 0);
+}
+
+class FileCopy : public MachineTest {
+protected:
+    void SetUp() override
+    {
+        MachineTest::SetUp();
+        SetCurrentDirectoryA("C:\\TEMP");
+        lstrcpyA(g_szTempName, "WFT1A2B.TMP");
+        HostMakeFolder("C:\\Program Files\\Vantro Pro");
+        for (int i : {kDll, kHelp, kCnt}) HostSetResource("EXE", g_payloadResources[i].szResName, NewBytes(i));
+        g_bWinNT = 1;
+    }
+    static std::string NewBytes(int index) { return "new contents of payload " + std::to_string(index) + "\r\n"; }
+    int Install(const char *name, int index, int required)
+    {
+        return InstallFile("C:\\TEMP\\", name, "C:\\Program Files\\Vantro Pro", g_hMainWnd, nullptr, index,
+                           required);
+    }
+    std::string Dest(const char *name) { return ReadText((std::string("C:\\Program Files\\Vantro Pro\\") + name).c_str()); }
+    bool DestExists(const char *name) { return HostFileExists((std::string("C:\\Program Files\\Vantro Pro\\") + name).c_str()); }
+    void PutOld(const char *name) { HostWriteFile((std::string("C:\\Program Files\\Vantro Pro\\") + name).c_str(), "old"); }
+    void Hold(const char *name, bool image)
+    {
+        ASSERT_TRUE(HostHoldFile((std::string("C:\\Program Files\\Vantro Pro\\") + name).c_str(), FILE_SHARE_READ, image));
+    }
+    bool ScratchLeft() { return HostFileExists("C:\\TEMP\\WFT1A2B.TMP"); }
+};
+
+TEST_F(FileCopy, InstallsAndReportsProgress)
+{
+    g_bSilent = 1;
+    g_bLogging = 1;
+    EXPECT_EQ(Install("tcore32.dll", kDll, 1), 0);
+    EXPECT_EQ(Dest("tcore32.dll"), NewBytes(kDll));
+    EXPECT_FALSE(ScratchLeft());
+    EXPECT_EQ(g_bRebootNeeded, 0);
+    EXPECT_EQ(ReadText("C:\\TEMP\\setup.log"),
+              "Copying C:\\TEMP\\tcore32.dll to C:\\Program Files\\Vantro Pro\\tcore32.dll\r\n");
+
+    // Interactive: the status control shows the line instead.
+    g_bSilent = 0;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "Static";
+    RegisterClassA(&wc);
+    HWND status = CreateWindowExA(0, "Static", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(InstallFile("C:\\TEMP\\", "TCore32.cnt", "C:\\Program Files\\Vantro Pro", nullptr, status, kCnt, 0), 0);
+    char text[512];
+    GetWindowTextA(status, text, sizeof text);
+    EXPECT_STREQ(text, "Copying C:\\TEMP\\TCore32.cnt to C:\\Program Files\\Vantro Pro\\TCore32.cnt");
+}
+
+struct InUseRow {
+    const char *name;
+    bool nt;
+    bool image;         // held as a running program's image (renamable) or open without delete sharing
+    bool staleBak;
+    bool silent, allowReboot;
+    const char *expectBak;   // old contents under .bak, or null
+    const char *runKey;      // where the deferred copy goes, or null
+    int reboot;
+};
+
+TEST_F(FileCopy, InUseFallbacks)
+{
+    const InUseRow rows[] = {
+        {"NT, image: moved aside", true, true, false, false, false, "old", nullptr, 1},
+        {"NT, image, stale .bak replaced", true, true, true, false, false, "old", nullptr, 1},
+        {"NT, open file: deferred copy", true, false, false, false, false, nullptr, kRunOnce, 1},
+        {"95, image: deferred copy", false, true, false, false, false, nullptr, kRunServicesOnce, 1},
+        {"unattended with ALLOWRBT", false, true, false, true, true, nullptr, kRunServicesOnce, 1},
+        {"unattended without ALLOWRBT", true, true, false, true, false, "old", nullptr, 0},
+    };
+    for (const InUseRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        MachineTest::TearDown();
+        SetUp();
+        g_bWinNT = row.nt;
+        g_bSilent = row.silent;
+        g_bAllowReboot = row.allowReboot;
+        PutOld("tcore32.dll");
+        if (row.staleBak) HostWriteFile("C:\\Program Files\\Vantro Pro\\tcore32.bak", "stale");
+        Hold("tcore32.dll", row.image);
+
+        EXPECT_EQ(Install("tcore32.dll", kDll, 1), 0);
+        EXPECT_FALSE(ScratchLeft());
+        EXPECT_EQ(g_bRebootNeeded, row.reboot);
+        EXPECT_TRUE(HostMessageBoxes().empty());
+        if (row.expectBak) {
+            EXPECT_EQ(Dest("tcore32.bak"), row.expectBak);
+            EXPECT_EQ(Dest("tcore32.dll"), NewBytes(kDll));
+        } else {
+            EXPECT_EQ(Dest("tcore32.dll"), "old");
+            EXPECT_EQ(Dest("tcore32.new"), NewBytes(kDll));
+            std::string command;
+            ASSERT_TRUE(HostRegGetValue(row.runKey, "Brenmoor0", nullptr, &command));
+            EXPECT_EQ(command, std::string("command.com /c copy C:\\PROGRA~1\\VANTRO~1\\tcore32.new "
+                                           "C:\\PROGRA~1\\VANTRO~1\\tcore32.dll") + '\0');
+        }
+    }
+}
+
+TEST_F(FileCopy, HeldHelpFileFailsWithoutAFallback)
+{
+    PutOld("TCore32.cnt");
+    Hold("TCore32.cnt", false);
+    EXPECT_EQ(Install("TCore32.cnt", kCnt, 0), 1);
+    EXPECT_EQ(Dest("TCore32.cnt"), "old");
+    EXPECT_FALSE(DestExists("TCore32.new"));
+    EXPECT_FALSE(ScratchLeft());
+    EXPECT_TRUE(HostMessageBoxes().empty());
+    EXPECT_TRUE(HostRegValueNames(kRunOnce).empty());
+    EXPECT_EQ(g_bRebootNeeded, 0);
+}
+
+static void CloseViewer() { HostReleaseFile("C:\\Program Files\\Vantro Pro\\tcore32.hlp"); }
+
+TEST_F(FileCopy, RequiredFileOffersRetryAndCancel)
+{
+    PutOld("tcore32.hlp");
+    Hold("tcore32.hlp", false);
+    g_hMainWnd = (HWND)0x1234;
+    // The user closes the help viewer and retries: installed, no restart wanted.
+    HostAnswerMessageBox(IDRETRY, CloseViewer);
+    EXPECT_EQ(Install("tcore32.hlp", kHelp, 1), 0);
+    ASSERT_EQ(HostMessageBoxes().size(), 1u);
+    const HostMessageBox &box = HostMessageBoxes()[0];
+    EXPECT_EQ(box.text, "Copy of tcore32.hlp to C:\\Program Files\\Vantro Pro failed. (32)");
+    EXPECT_EQ(box.caption, "Install");
+    EXPECT_EQ(box.type, (unsigned)(MB_RETRYCANCEL | MB_ICONERROR));
+    EXPECT_EQ(box.owner, (HWND)0x1234);
+    EXPECT_EQ(Dest("tcore32.hlp"), NewBytes(kHelp));
+    EXPECT_EQ(g_bRebootNeeded, 0);
+
+    // Cancel gives up on the file.
+    Hold("tcore32.hlp", false);
+    HostAnswerMessageBox(IDCANCEL);
+    EXPECT_EQ(Install("tcore32.hlp", kHelp, 1), 1);
+    EXPECT_EQ(HostMessageBoxes().size(), 2u);
+}
+
+TEST_F(FileCopy, UnattendedRequiredFailureIsLoggedNotAsked)
+{
+    g_bSilent = 1;
+    g_bLogging = 1;
+    HostRemoveResource("EXE", g_payloadResources[kHelp].szResName);
+    EXPECT_EQ(Install("tcore32.hlp", kHelp, 1), 1);
+    EXPECT_TRUE(HostMessageBoxes().empty());
+    std::string log = ReadText("C:\\TEMP\\setup.log");
+    EXPECT_NE(log.find("\r\nCopy of tcore32.hlp to C:\\Program Files\\Vantro Pro failed. ("), std::string::npos);
+}
+
+TEST_F(FileCopy, EveryFailingCallEndsInATidyOutcome)
+{
+    // Windows 95 with the library in use: the longest road, through the deferred copy.
+    const char *apis[] = {"FindResourceA", "LoadResource", "CreateFileA", "WriteFile", "ReadFile",
+                          "DeleteFileA", "GetFileAttributesA", "MoveFileA", "rename", "GetShortPathNameA",
+                          "RegOpenKeyExA", "RegCreateKeyA", "RegQueryValueExA", "RegSetValueExA"};
+    for (const char *api : apis) {
+        for (int nth = 1; nth <= 3; nth++) {
+            SCOPED_TRACE(std::string(api) + " call " + std::to_string(nth));
+            MachineTest::TearDown();
+            SetUp();
+            g_bWinNT = 0;
+            PutOld("tcore32.dll");
+            Hold("tcore32.dll", true);
+            HostFailCall(api, nth, ERROR_ACCESS_DENIED);
+            HostAnswerMessageBox(IDCANCEL);
+            int result = Install("tcore32.dll", kDll, 1);
+            bool stored = HostRegGetValue(kRunServicesOnce, "Brenmoor0", nullptr, nullptr);
+            // The old file is never lost; a result of "installed" means the new one
+            // is waiting with its command, and "not installed" leaves no command.
+            EXPECT_EQ(Dest("tcore32.dll"), "old");
+            if (result == 0) {
+                EXPECT_TRUE(stored);
+                EXPECT_EQ(Dest("tcore32.new"), NewBytes(kDll));
+                EXPECT_EQ(g_bRebootNeeded, 1);
+            } else {
+                EXPECT_FALSE(stored);
+                EXPECT_EQ(g_bRebootNeeded, 0);
+                EXPECT_EQ(HostMessageBoxes().size(), 1u);
+            }
+            EXPECT_EQ(HostRegOpenHandles(), 0);
+        }
+    }
+}
+
+TEST_F(FileCopy, FailedMoveAsideKeepsTheOldFile)
+{
+    // NT: the old library is moved aside but the new one cannot be expanded.
+    PutOld("tcore32.dll");
+    Hold("tcore32.dll", true);
+    HostFailCall("WriteFile", 2, ERROR_HANDLE_DISK_FULL);  // the expansion into place
+    HostAnswerMessageBox(IDCANCEL);
+    EXPECT_EQ(Install("tcore32.dll", kDll, 1), 1);
+    EXPECT_EQ(Dest("tcore32.dll"), "old");
+    EXPECT_FALSE(DestExists("tcore32.bak"));
+}
