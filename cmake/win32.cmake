@@ -26,6 +26,3 @@ target_link_libraries(VantroSetup PRIVATE lz32 comdlg32 advapi32 gdi32 user32 ke
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/win32/CMakeLists.txt)
   add_subdirectory(tests/win32)
 endif()
-if(EXISTS ${CMAKE_SOURCE_DIR}/stand-in/CMakeLists.txt)
-  add_subdirectory(stand-in)
-endif()

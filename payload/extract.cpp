@@ -34,6 +34,15 @@ int WritePayloadFile(HMODULE module, int index, const char *folder, const char *
     return result;
 }
 
+// The file name part of a path: after its last "\" or "/".
+static const char *NamePart(const char *path)
+{
+    const char *name = path;
+    for (const char *p = path; *p; p++)
+        if (*p == '\\' || *p == '/') name = p + 1;
+    return name;
+}
+
 int ExpandFile(char *source, const char *dest)
 {
     if (lstrcmpiA(source, dest) == 0) return 1;
@@ -57,9 +66,25 @@ int ExpandFile(char *source, const char *dest)
         return 0;
     }
     lstrcpyA(target, dest);
+    // When the destination cannot be created (a running program holds it), the
+    // LZ library quietly creates the packed form of its name instead ("x.dl_")
+    // and reports success. So the destination is first created here, which
+    // also keeps the system's reason for a failure for the caller's message.
+    HANDLE probe = CreateFileA(target, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (probe == INVALID_HANDLE_VALUE) {
+        LZClose(in);
+        return 0;
+    }
+    CloseHandle(probe);
     INT out = LZOpenFileA(target, &ofOut, OF_CREATE | OF_WRITE);
     if (out < 0) {
         LZClose(in);
+        return 0;
+    }
+    if (lstrcmpiA(NamePart(ofOut.szPathName), NamePart(target)) != 0) {
+        LZClose(out);
+        LZClose(in);
+        DeleteFileA(ofOut.szPathName);
         return 0;
     }
     LONG copied = LZCopy(in, out);

@@ -35,6 +35,7 @@ void HostResetResources();
 void HostResetWindows();
 void HostResetRegistry();
 void HostResetProcess();
+void HostResetLz();
 // A file open without delete sharing (by the program or another one).
 bool HostFileHeldAgainstRename(const std::string &real);
 

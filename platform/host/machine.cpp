@@ -85,6 +85,7 @@ void HostReset(const char *root)
     HostResetWindows();
     HostResetRegistry();
     HostResetProcess();
+    HostResetLz();
     // The keys every Windows installation has.
     HostRegCreateKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
     HostRegCreateKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
@@ -100,6 +101,7 @@ void HostStartProcess()
     HostResetFiles();
     HostResetWindows();
     HostResetProcess();
+    HostResetLz();
 }
 
 const std::string &HostRoot() { return g_machine.root; }

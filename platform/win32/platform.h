@@ -11,5 +11,6 @@
 #include <ddeml.h>
 #include <lzexpand.h>
 #include <shellapi.h>
+#include <stdio.h>  // rename, from msvcrt
 
 #endif

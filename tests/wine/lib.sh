@@ -23,7 +23,8 @@ wine_boot_timeout=${VANTRO_WINE_BOOT_TIMEOUT:-600}
 wine_probe_timeout=${VANTRO_WINE_PROBE_TIMEOUT:-300}
 
 # 32-bit Windows, quiet, and no Mono or Gecko prompts that would hang a headless run.
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No menu builder either: it would write desktop files for the shortcuts we make.
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 # Why the last wine_require failed, for the skip message.
 wine_skip_reason=
@@ -57,6 +58,9 @@ wine_make_template() {
         rm -rf "$t"
         return 1
     fi
+    # With no window manager on the test display, Wine draws captions and frames
+    # itself, so that screenshots show windows as a user sees them.
+    printf '\n[Software\\\\Wine\\\\X11 Driver] 1700000000\n"Decorated"="N"\n' >>"$t/user.reg"
     WINEPREFIX="$t" timeout "$wine_probe_timeout" wine cmd /c exit 0 >"$t.probe.log" 2>&1 </dev/null
     rc=$?
     wine_stop "$t"

@@ -1,0 +1,74 @@
+# Helpers for the end-to-end tests: they run the real VantroSetup.exe under Wine
+# in a fresh prefix on a virtual display and check what it left behind.
+#
+#   . "$(dirname "$0")/lib.sh"      (sources tests/wine/lib.sh too)
+#   e2e_begin NAME                   fresh prefix in $prefix, user folders in $temp, $cdrive
+#   e2e_setup_exe [INSTALL.INI TEXT] copies VantroSetup.exe (and the robot) into C:\setup
+#   check NAME CONDITION...          one named check; counted
+#   e2e_end                          ends the prefix; prints "N passed, M failed"
+
+e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$e2e_here/../wine/lib.sh"
+
+e2e_build=$vantro_root/build/win32
+e2e_artifacts=${VANTRO_E2E_ARTIFACTS:-$vantro_root/build/e2e-artifacts}
+e2e_passed=0
+e2e_failed=0
+
+# Runs the calling script again on a virtual 1024x768 display unless it has one.
+e2e_need_display() {
+    if [ -z "${DISPLAY:-}" ]; then
+        exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+    fi
+}
+
+check() {
+    local name=$1
+    shift
+    if "$@"; then
+        e2e_passed=$((e2e_passed + 1))
+        echo "  ok    $name"
+    else
+        e2e_failed=$((e2e_failed + 1))
+        echo "  FAIL  $name"
+    fi
+}
+
+e2e_begin() {
+    e2e_name=$1
+    prefix=$(wine_fresh_prefix "$1") || { echo "cannot copy the template prefix"; exit 1; }
+    cdrive=$prefix/drive_c
+    user=$(ls "$cdrive/users" | grep -v '^Public$' | head -n 1)
+    temp=$cdrive/users/$user/Temp
+    setup=$cdrive/setup
+    mkdir -p "$setup" "$e2e_artifacts"
+    echo "$e2e_name:"
+}
+
+# e2e_setup_exe [TEXT]: VantroSetup.exe in C:\setup, with Install.ini beside it
+# holding TEXT (LF turned into CR LF) when given.
+e2e_setup_exe() {
+    cp "$e2e_build/VantroSetup.exe" "$e2e_build/tests/win32/robot.exe" "$setup/"
+    if [ $# -gt 0 ]; then printf '%s' "$1" | sed 's/$/\r/' >"$setup/Install.ini"; fi
+}
+
+# e2e_wine LOG PROGRAM ARGS...: runs a program in the prefix from C:\setup.
+e2e_wine() {
+    local log=$1
+    shift
+    (cd "$setup" && WINEPREFIX="$prefix" timeout 600 wine "$@" >"$log" 2>&1 </dev/null)
+}
+
+e2e_end() {
+    wine_end_prefix "$prefix"
+}
+
+e2e_summary() {
+    echo "$e2e_passed passed, $e2e_failed failed"
+    [ "$e2e_failed" -eq 0 ]
+}
+
+# pixel FILE X Y: the colour of one pixel as #RRGGBB.
+pixel() {
+    convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- | tail -n 1 | grep -o '#[0-9A-Fa-f]\{6\}' | head -n 1
+}
