@@ -1,10 +1,247 @@
-// The install controller.
+// The install controller: from the install-or-remove question to the closing
+// message, in both modes.
 #include "controller/install.h"
+
+#include "app/deferred.h"
+#include "app/main.h"
+#include "app/messages.h"
+#include "app/options.h"
+#include "controller/dialogs.h"
+#include "payload/sequence.h"
+#include "removal/uninstall.h"
+#include "resource.h"
+
+#define FOLDER_SIZE 512
+#define FAILURE_SIZE 512
+
+static const char kErrorCaption[] = "Vantro Pro Installation";
+static const char kRecordSection[] = "Vantro";
+static const char kInstallOptions[] = "12";   // INSTOPTS, whatever was chosen
+static const char kBuildStamp[] = "20001004";  // PRO
+static const char kConfigFile[] = "Vantro.ini";
+static const char kConfigSection[] = "_config_";
+static const char kMailKey[] = "MAILADDR";
+static const char kMailMissing[] = "kvrnd60@";
+static const char kMailFixed[] = "kvrnd66@";
+// The address older configuration templates carry: exactly 13 characters.
+static const char kMailPlaceholder[] = "name@your.isp";
+
+// Reports a folder that cannot be created: to the log unattended, else a box.
+static void ReportCreateFailure(const char *path, DWORD error)
+{
+    char tmpl[256], text[FORMAT_BUFFER_SIZE], caption[256];
+    LoadMsgString(MSG_CREATE_FAILED, tmpl, sizeof tmpl);
+    FormatMsgString(text, tmpl, path, error);
+    if (g_bSilent) {
+        SetupLog(text);
+        return;
+    }
+    LoadMsgString(MSG_INSTALL_CAPTION, caption, sizeof caption);
+    MessageBoxA(NULL, text, caption, MB_ICONERROR);
+}
+
+int CreateFolderPath(char *path)
+{
+    if (CreateDirectoryA(path, NULL) || GetLastError() == ERROR_ALREADY_EXISTS) return 1;
+    char *slash = NULL;
+    for (char *p = path; *p; p++)
+        if (*p == '\\') slash = p;
+    int result = 0;
+    if (slash) {
+        // Create the missing parents from the outermost inwards, then this one.
+        *slash = 0;
+        CreateFolderPath(path);
+        *slash = '\\';
+        result = CreateDirectoryA(path, NULL) ? 1 : 0;
+    }
+    if (!result) ReportCreateFailure(path, GetLastError());
+    return result;
+}
+
+void DefaultDestination(char *folder, int size)
+{
+    char system[MAX_PATH];
+    UINT n = GetSystemDirectoryA(system, sizeof system);
+    if (n < 2 || n >= sizeof system) lstrcpyA(system, "C:");
+    system[2] = 0;
+    const char *name = "\\Vantro";
+    OSVERSIONINFOA info;
+    info.dwOSVersionInfoSize = sizeof info;
+    if (GetVersionExA(&info)) {
+        if (info.dwPlatformId != VER_PLATFORM_WIN32s && info.dwMajorVersion >= 4)
+            name = "\\Program Files\\Vantro Pro";
+        else if (info.dwPlatformId == VER_PLATFORM_WIN32_NT)
+            name = "\\WIN32APP\\Vantro";
+    }
+    lstrcpynA(folder, system, size);
+    if (lstrlenA(folder) + lstrlenA(name) < size) lstrcatA(folder, name);
+}
+
+// The proposal: the computed default, then the options file's DIR32, then the
+// install record's DIR.
+static void ProposeDestination(char *proposal)
+{
+    char computed[FOLDER_SIZE], read[FOLDER_SIZE];
+    DefaultDestination(computed, sizeof computed);
+    lstrcpyA(proposal, computed);
+    if (g_szIniFile[0]) {
+        GetPrivateProfileStringA(kRecordSection, "DIR32", computed, read, sizeof read, g_szIniFile);
+        if (lstrcmpA(read, computed) != 0) lstrcpyA(proposal, read);
+    }
+    char recorded[256];
+    if (GetProfileStringA(kRecordSection, "DIR", proposal, recorded, sizeof recorded) > 0)
+        lstrcpyA(proposal, recorded);
+}
+
+// A destination inside the folder that holds the installation files (or one
+// that merely starts with the same characters) is refused.
+static int IsSourceFolder(const char *source, const char *proposal)
+{
+    int n = lstrlenA(source) - 1;
+    if (n <= 0) return 0;
+    for (int i = 0; i < n; i++) {
+        char a = source[i], b = proposal[i];
+        if (a >= 'a' && a <= 'z') a = (char)(a - 'a' + 'A');
+        if (b >= 'a' && b <= 'z') b = (char)(b - 'a' + 'A');
+        if (a != b) return 0;
+    }
+    return 1;
+}
+
+// Settles the destination interactively; returns 1 with `proposal` created.
+static int SettleDestination(HWND owner, const char *source, const char *prompt, char *proposal)
+{
+    for (;;) {
+        if (!AskDestination(owner, prompt, proposal, FOLDER_SIZE)) return 0;
+        if (IsSourceFolder(source, proposal)) {
+            char text[256];
+            LoadMsgString(MSG_SOURCE_FOLDER, text, sizeof text);
+            MessageBoxA(owner, text, kErrorCaption, MB_ICONERROR);
+            continue;
+        }
+        if (CreateFolderPath(proposal)) return 1;
+        char tmpl[256], text[FORMAT_BUFFER_SIZE];
+        LoadMsgString(MSG_CREATE_FAILED, tmpl, sizeof tmpl);
+        FormatMsgString(text, tmpl, proposal, 0u);
+        MessageBoxA(owner, text, kErrorCaption, MB_ICONERROR);
+    }
+}
+
+void FixMailAddress(const char *destFolder)
+{
+    char config[FOLDER_SIZE + 16], value[128];
+    if (lstrlenA(destFolder) + 1 + lstrlenA(kConfigFile) >= (int)sizeof config) return;
+    lstrcpyA(config, destFolder);
+    lstrcatA(config, "\\");
+    lstrcatA(config, kConfigFile);
+    GetPrivateProfileStringA(kConfigSection, kMailKey, kMailMissing, value, sizeof value, config);
+    char head[sizeof kMailPlaceholder];
+    lstrcpynA(head, value, sizeof head);
+    if (lstrcmpiA(head, kMailPlaceholder) == 0) lstrcpyA(value, kMailFixed);
+    if (lstrcmpiA(value, kMailFixed) == 0) WritePrivateProfileStringA(kConfigSection, kMailKey, value, config);
+}
+
+// The closing message and the restart decision.
+static void FinishInstall(HWND owner)
+{
+    char text[2048], caption[256];
+    if (g_bRebootNeeded) {
+        LoadMsgString(MSG_RESTART_AFTER_INSTALL, text, sizeof text);
+        LoadMsgString(MSG_CONGRATULATIONS, caption, sizeof caption);
+        if (g_bSilent) {
+            if (!g_bAllowReboot) g_bRebootNeeded = 0;
+        } else if (MessageBoxA(owner, text, caption, MB_SYSTEMMODAL | MB_OKCANCEL) == IDCANCEL) {
+            g_bRebootNeeded = 0;
+        }
+    } else if (!g_bSilent) {
+        LoadMsgString(MSG_INSTALL_OK, text, sizeof text);
+        LoadMsgString(MSG_CONGRATULATIONS, caption, sizeof caption);
+        MessageBoxA(owner, text, caption, MB_OK);
+    }
+}
 
 int RunInstall(HWND owner, int selection, int choosable)
 {
-    (void)owner;
-    (void)selection;
-    (void)choosable;
-    return 1;
+    if (!g_bSilent) {
+        int action = AskAction(owner);
+        if (action == ACTION_LEAVE) return 0;
+        if (action == ACTION_REMOVE) return RunUninstall(owner, selection, choosable);
+    }
+
+    // The folder that holds the installation files: the current one, which
+    // start-up made the temporary folder.
+    char source[FOLDER_SIZE];
+    DWORD n = GetCurrentDirectoryA(sizeof source - 1, source);
+    if (n == 0 || n >= sizeof source - 1) source[0] = 0;
+    n = (DWORD)lstrlenA(source);
+    if (n > 0 && source[n - 1] != '\\') lstrcatA(source, "\\");
+    PumpMessages();
+
+    char dest[FOLDER_SIZE], prompt[256], line[FOLDER_SIZE + 64];
+    ProposeDestination(dest);
+    LoadMsgString(MSG_ENTER_DESTINATION, prompt, sizeof prompt);
+    if (g_bSilent) {
+        if (lstrcmpA(dest, source) == 0) {
+            wsprintfA(line, "SourceDir=DestDir \"%s\"", source);
+            SetupLog(line);
+            return 0;
+        }
+        if (!CreateFolderPath(dest)) {
+            wsprintfA(line, "Failed to create DestDir \"%s\"", dest);
+            SetupLog(line);
+            return 0;
+        }
+    } else if (!SettleDestination(owner, source, prompt, dest)) {
+        char text[256];
+        LoadMsgString(MSG_NO_DESTINATION, text, sizeof text);
+        MessageBoxA(owner, text, kErrorCaption, MB_ICONERROR);
+        return 0;
+    }
+
+    PumpMessages();
+    DWORD report = 0;
+    int chosen;
+    if (g_bSilent) {
+        wsprintfA(line, "nV=%d nM=%d", selection, choosable);
+        SetupLog(line);
+        chosen = selection;
+    } else {
+        chosen = AskComponents(owner, selection, choosable);
+        if (chosen == 0 && !gbInstallBonusPack) {
+            g_bRebootNeeded = 0;
+            return 0;
+        }
+    }
+
+    char failure[FAILURE_SIZE];
+    for (int i = 0; i < FAILURE_SIZE; i++) failure[i] = 0;
+    g_hStatusWnd = g_bSilent ? NULL : CreateStatusWindow(owner);
+    DWORD flags = (DWORD)(chosen & (INSTALL_CLASSIC | INSTALL_EXPLORER | INSTALL_BROWSER | INSTALL_QUEUE));
+    if (gbInstallBonusPack) flags |= INSTALL_UTILITIES;
+    if (g_bSilent) flags |= INSTALL_UNATTENDED;
+    g_bRebootNeeded = 0;
+    HWND statusText = g_hStatusWnd ? GetDlgItem(g_hStatusWnd, IDC_STATUS_TEXT) : NULL;
+    int result = RunInstallSequence(source, dest, flags, &report, owner, statusText, failure);
+    SetActiveWindow(owner);
+    if (g_hStatusWnd) DestroyWindow(g_hStatusWnd);
+    g_hStatusWnd = NULL;
+
+    if (!result) {
+        char text[FORMAT_BUFFER_SIZE];
+        LoadMsgString(MSG_PARTIAL_FAILURE, text, sizeof text);
+        if (failure[0] && lstrlenA(text) + 2 + lstrlenA(failure) < (int)sizeof text) {
+            lstrcatA(text, "\r\n");
+            lstrcatA(text, failure);
+        }
+        if (!g_bSilent) MessageBoxA(owner, text, NULL, MB_OK);
+        g_bRebootNeeded = 0;
+        return 0;
+    }
+    if (report & REPORT_RESTART) g_bRebootNeeded = 1;
+    FixMailAddress(dest);
+    WriteProfileStringA(kRecordSection, "DEFDIR", dest);
+    WriteProfileStringA(kRecordSection, "INSTOPTS", kInstallOptions);
+    WriteProfileStringA(kRecordSection, "PRO", kBuildStamp);
+    FinishInstall(owner);
+    return result;
 }

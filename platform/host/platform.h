@@ -425,6 +425,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param);
 BOOL DestroyWindow(HWND wnd);
+HWND GetDlgItem(HWND dialog, int id);
+HWND SetActiveWindow(HWND wnd);
 BOOL ShowWindow(HWND wnd, int cmd);
 BOOL UpdateWindow(HWND wnd);
 BOOL IsWindow(HWND wnd);

@@ -158,8 +158,13 @@ int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args)
         else
             out += Render(spec, nullptr, va_arg(args, uint32_t));
     }
-    // wsprintf writes at most 1024 characters, terminator included.
-    if (out.size() > 1023) out.resize(1023);
+    // wsprintf writes at most 1024 characters, terminator included, and a cut
+    // result reports the whole buffer (as the system's does).
+    if (out.size() > 1023) {
+        memcpy(buffer, out.c_str(), 1023);
+        buffer[1023] = 0;
+        return 1024;
+    }
     memcpy(buffer, out.c_str(), out.size() + 1);
     return (int)out.size();
 }

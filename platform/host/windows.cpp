@@ -27,6 +27,7 @@ struct HostWindow {
     bool everShown;
     bool destroyed;
     bool needsPaint;
+    int id;  // a child's control id
 };
 
 struct HostGdiObject {
@@ -125,7 +126,7 @@ ATOM RegisterClassA(const WNDCLASSA *wc)
 }
 
 HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height,
-                     HWND parent, HMENU, HINSTANCE, LPVOID)
+                     HWND parent, HMENU menu, HINSTANCE, LPVOID)
 {
     if (HostFault("CreateWindowExA")) return nullptr;
     HostClass *c = FindClass(className);
@@ -140,6 +141,7 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR title, DWORD style, int x, 
     w->rect = RECT{x, y, x + width, y + height};
     w->proc = c->wc.lpfnWndProc;
     w->parent = parent;
+    w->id = (style & WS_CHILD) ? (int)(intptr_t)menu : 0;
     w->visible = (style & WS_VISIBLE) != 0;
     w->everShown = w->visible;
     w->needsPaint = w->visible;
@@ -239,6 +241,22 @@ bool HostClientRectOf(HWND wnd, RECT &client)
 }
 
 HWND GetDesktopWindow(void) { return &g_desktop; }
+
+HWND GetDlgItem(HWND dialog, int id)
+{
+    for (auto &w : g_windows)
+        if (!w->destroyed && w->parent == dialog && w->id == id) return w.get();
+    SetLastError(1421);  // ERROR_CONTROL_ID_NOT_FOUND
+    return nullptr;
+}
+
+static HWND g_active;
+HWND SetActiveWindow(HWND wnd)
+{
+    HWND old = g_active;
+    if (Window(wnd)) g_active = wnd;
+    return old;
+}
 
 BOOL SetWindowTextA(HWND wnd, LPCSTR text)
 {

@@ -10,11 +10,14 @@ build=${1:?usage: run-wine-check.sh <stand-in build folder>}
 command -v wine >/dev/null 2>&1 || { echo "SKIP: wine is not installed"; exit 77; }
 
 prefix=$(mktemp -d /tmp/standin-check.XXXXXX)
-export WINEPREFIX="$prefix/pfx" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$prefix/pfx" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 cleanup() { wineserver -k >/dev/null 2>&1; rm -rf "$prefix"; }
 trap cleanup EXIT
 
-if ! timeout 300 wineboot -i >"$prefix/boot.log" 2>&1; then
+# A ready template prefix of this test run is copied; otherwise one is booted.
+if [ -n "${VANTRO_WINE_TEMPLATE:-}" ] && [ -f "$VANTRO_WINE_TEMPLATE/system.reg" ]; then
+  cp -a "$VANTRO_WINE_TEMPLATE" "$WINEPREFIX"
+elif ! timeout 300 wineboot -i >"$prefix/boot.log" 2>&1; then
   echo "SKIP: Wine cannot start a 32-bit prefix here"; cat "$prefix/boot.log"; exit 77
 fi
 dest="$WINEPREFIX/drive_c/standin"

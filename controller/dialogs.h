@@ -1,0 +1,28 @@
+// The dialogs of the install dialogue: the action, the destination folder, the
+// components, and the status window with its Cancel button.
+#ifndef VANTRO_DIALOGS_H
+#define VANTRO_DIALOGS_H
+
+#include "platform.h"
+
+#define ACTION_LEAVE 0
+#define ACTION_INSTALL 1
+#define ACTION_REMOVE 2
+#define IDC_STATUS_TEXT 954  // the status window's text control
+
+extern int g_bCancelled;  // the status window's Cancel was pressed
+
+// Asks install or remove; returns ACTION_LEAVE, ACTION_INSTALL or ACTION_REMOVE.
+int AskAction(HWND owner);
+
+// Asks for the destination folder, starting from `folder` (a buffer of `size`
+// characters that receives the entry); returns non-zero, or 0 when cancelled.
+int AskDestination(HWND owner, const char *prompt, char *folder, int size);
+
+// Asks for the components; returns the chosen selection, 0 when cancelled.
+int AskComponents(HWND owner, int selection, int choosable);
+
+// Creates the modeless status window owned by `owner`; returns it, or NULL.
+HWND CreateStatusWindow(HWND owner);
+
+#endif

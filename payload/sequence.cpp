@@ -1,0 +1,293 @@
+// The install sequence: files and site lists.
+#include "payload/sequence.h"
+
+#include "app/main.h"
+#include "controller/dialogs.h"
+#include "payload/catalogue.h"
+#include "payload/extract.h"
+#include "payload/filecopy.h"
+#include "resource.h"
+
+#define SEQ_PATH_SIZE 512
+#define PIECE_SIZE 512  // a line piece: at most 511 characters
+
+static const char kOriginalIni[] = "original.ini";
+static const char kMySites[] = "MySites";
+
+// Joins folder, "\" and name into `out`; returns 0 when it would not fit.
+static int JoinFolder(char *out, int size, const char *folder, const char *name)
+{
+    int length = lstrlenA(folder);
+    int slash = length == 0 || folder[length - 1] != '\\';
+    if (length + slash + lstrlenA(name) >= size) return 0;
+    lstrcpyA(out, folder);
+    if (slash) lstrcatA(out, "\\");
+    lstrcatA(out, name);
+    return 1;
+}
+
+static int FileExistsIn(const char *folder, const char *name)
+{
+    char path[SEQ_PATH_SIZE];
+    return JoinFolder(path, sizeof path, folder, name) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+static void SetFailureText(char *failure, const char *format, const char *name)
+{
+    if (!failure) return;
+    char text[FAILURE_TEXT_SIZE + 64];
+    if (lstrlenA(name) > FAILURE_TEXT_SIZE) name = "";
+    wsprintfA(text, format, name);
+    lstrcpynA(failure, text, FAILURE_TEXT_SIZE);
+}
+
+// ---- text files, as a text-mode stream reads and writes them ----------------------
+
+// Reads a file as text: CR LF arrives as LF.
+struct TextReader {
+    HANDLE file;
+    char buffer[4096];
+    DWORD length, position;
+    int pendingCR;
+};
+
+// The next character, or -1 at the end (or on a read error).
+static int ReadChar(TextReader *r)
+{
+    for (;;) {
+        if (r->position == r->length) {
+            if (!ReadFile(r->file, r->buffer, sizeof r->buffer, &r->length, NULL) || r->length == 0) {
+                r->length = r->position = 0;
+                if (r->pendingCR) {
+                    r->pendingCR = 0;
+                    return '\r';
+                }
+                return -1;
+            }
+            r->position = 0;
+        }
+        char c = r->buffer[r->position++];
+        if (r->pendingCR) {
+            r->pendingCR = 0;
+            if (c == '\n') return '\n';
+            r->position--;  // a lone CR stays
+            return '\r';
+        }
+        if (c == '\r') {
+            r->pendingCR = 1;
+            continue;
+        }
+        return (unsigned char)c;
+    }
+}
+
+// One piece: up to PIECE_SIZE - 1 characters, ending after a line feed. Returns
+// its length, 0 at the end of the file.
+static int ReadPiece(TextReader *r, char *piece)
+{
+    int n = 0;
+    while (n < PIECE_SIZE - 1) {
+        int c = ReadChar(r);
+        if (c < 0) break;
+        piece[n++] = (char)c;
+        if (c == '\n') break;
+    }
+    piece[n] = 0;
+    return n;
+}
+
+// Writes text with every LF as CR LF; returns 1 when every byte was written.
+static int WriteText(HANDLE file, const char *text, int length)
+{
+    char out[1024];
+    int used = 0;
+    for (int i = 0; i < length; i++) {
+        if (used > (int)sizeof out - 2) {
+            DWORD written;
+            if (!WriteFile(file, out, (DWORD)used, &written, NULL) || written != (DWORD)used) return 0;
+            used = 0;
+        }
+        if (text[i] == '\n') out[used++] = '\r';
+        out[used++] = text[i];
+    }
+    DWORD written = 0;
+    return used == 0 || (WriteFile(file, out, (DWORD)used, &written, NULL) && written == (DWORD)used);
+}
+
+// Writes one piece with every placeholder replaced, straight to the file, so that
+// a piece with many placeholders never needs a buffer of its own.
+static int WriteReplaced(HANDLE file, const char *piece, const char *placeholder, const char *replacement)
+{
+    int keyLength = lstrlenA(placeholder);
+    int replacementLength = lstrlenA(replacement);
+    const char *start = piece;
+    for (const char *p = piece; *p;) {
+        int match = keyLength > 0;
+        for (int i = 0; match && i < keyLength; i++)
+            if (p[i] != placeholder[i]) match = 0;
+        if (!match) {
+            p++;
+            continue;
+        }
+        if (!WriteText(file, start, (int)(p - start)) || !WriteText(file, replacement, replacementLength)) return 0;
+        p += keyLength;
+        start = p;
+    }
+    return WriteText(file, start, lstrlenA(start));
+}
+
+int InstallIniTemplate(const char *sourceFolder, const char *destFile, const char *placeholder,
+                       const char *replacement, int index)
+{
+    char scratch[SEQ_PATH_SIZE];
+    if (!JoinFolder(scratch, sizeof scratch, sourceFolder, g_szTempName)) return -1;
+    if (WritePayloadFile(g_hInstance, index, sourceFolder, g_szTempName) != 1) return -1;
+    TextReader reader;
+    reader.file = CreateFileA(scratch, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (reader.file == INVALID_HANDLE_VALUE) {
+        DeleteFileA(scratch);
+        return -1;
+    }
+    HANDLE out = CreateFileA(destFile, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (out == INVALID_HANDLE_VALUE) {
+        CloseHandle(reader.file);
+        DeleteFileA(scratch);
+        return -1;
+    }
+    reader.length = reader.position = 0;
+    reader.pendingCR = 0;
+    int result = -1;
+    char piece[PIECE_SIZE];
+    while (ReadPiece(&reader, piece) > 0)
+        if (WriteReplaced(out, piece, placeholder, replacement)) result = 0;
+    CloseHandle(out);
+    CloseHandle(reader.file);
+    DeleteFileA(scratch);
+    return result;
+}
+
+// ---- the file phases -------------------------------------------------------------
+
+struct SequenceContext {
+    const char *sourceFolder;
+    const char *destFolder;
+    HWND owner;
+    HWND statusControl;
+    char *failure;
+    int success;
+};
+
+// Installs one row; returns 0 when the phase must end (a required file failed,
+// or the user cancelled).
+static int InstallRow(SequenceContext *c, CatalogueEntry *row, int index)
+{
+    int r = InstallFile(c->sourceFolder, row->szInstallFile, c->destFolder, c->owner, c->statusControl, index,
+                        (int)row->bRequired);
+    row->iResult = r;
+    if (r == 0) {
+        row->dwState |= FILE_INSTALLED;
+    } else if (row->bRequired) {
+        row->dwState |= FILE_FAILED;
+        SetFailureText(c->failure, "Failed to install required file %s.", row->szFile);
+        c->success = 0;
+        return 0;
+    }
+    if (g_bCancelled) {
+        c->success = 0;
+        return 0;
+    }
+    return 1;
+}
+
+static void InstallTable(SequenceContext *c, CatalogueEntry *rows, int count, int first)
+{
+    for (int i = 0; i < count && c->success; i++)
+        if (!InstallRow(c, &rows[i], first + i)) return;
+}
+
+// Without the classic interface, its required files are installed only where
+// they are missing, so that the other interfaces find them.
+static void InstallClassicFiles(SequenceContext *c, int wanted)
+{
+    for (int i = 0; i < CLASSIC_COUNT && c->success; i++) {
+        CatalogueEntry *row = &g_classicFiles[i];
+        if (!wanted && (!row->bRequired || FileExistsIn(c->destFolder, row->szInstallFile))) continue;
+        if (!InstallRow(c, row, CLASSIC_FIRST + i)) return;
+    }
+}
+
+// Decides whether the configuration file and the site lists are written:
+// always on a first install, on request when the user's lists were deleted.
+static int DecideSiteMerge(SequenceContext *c, DWORD flags)
+{
+    if (!FileExistsIn(c->destFolder, g_siteFiles[0].szInstallFile)) return 1;
+    if (FileExistsIn(c->destFolder, kOriginalIni)) return 0;
+    if (FileExistsIn(c->destFolder, g_siteFiles[1].szInstallFile)) return 0;
+    if (flags & INSTALL_UNATTENDED) return 0;
+    char text[512], caption[256];
+    text[0] = caption[0] = 0;
+    LoadStringA(g_hInstance, MSG_SITES_QUESTION, text, sizeof text);
+    LoadStringA(g_hInstance, MSG_SITES_CAPTION, caption, sizeof caption);
+    if (MessageBoxA(c->owner, text, caption, MB_YESNO | MB_ICONQUESTION) != IDYES) return 0;
+    // Keep the user's configuration as original.ini, without the entry that
+    // would point at itself.
+    char config[SEQ_PATH_SIZE], original[SEQ_PATH_SIZE];
+    if (!JoinFolder(config, sizeof config, c->destFolder, g_siteFiles[0].szInstallFile) ||
+        !JoinFolder(original, sizeof original, c->destFolder, kOriginalIni) || rename(config, original) != 0)
+        return 0;
+    WritePrivateProfileStringA(kMySites, NULL, NULL, original);
+    return 1;
+}
+
+static void InstallSiteFiles(SequenceContext *c, DWORD flags)
+{
+    if (!DecideSiteMerge(c, flags)) return;
+    char config[SEQ_PATH_SIZE];
+    if (!JoinFolder(config, sizeof config, c->destFolder, g_siteFiles[0].szInstallFile) ||
+        InstallIniTemplate(c->sourceFolder, config, "$$", c->destFolder, SITE_FIRST) != 0) {
+        // The install goes on; the text is shown only if nothing later fails with its own.
+        SetFailureText(c->failure, "Failed to install INI files.", "");
+        return;
+    }
+    for (int i = 1; i < SITE_COUNT; i++) {
+        CatalogueEntry *row = &g_siteFiles[i];
+        if (!FileExistsIn(c->destFolder, row->szFile)) {
+            int r = InstallFile(c->sourceFolder, row->szInstallFile, c->destFolder, c->owner, c->statusControl,
+                                SITE_FIRST + i, (int)row->bRequired);
+            row->iResult = r;
+            if (r == 0) row->dwState |= FILE_INSTALLED;
+        }
+        if (g_bCancelled) {
+            c->success = 0;
+            return;
+        }
+    }
+}
+
+int RunInstallSequence(const char *sourceFolder, const char *destFolder, DWORD flags, DWORD *report, HWND owner,
+                       HWND statusControl, char *failure)
+{
+    SequenceContext c = {sourceFolder, destFolder, owner, statusControl, failure, 1};
+    if (report) *report = 0;
+    if (failure)
+        for (int i = 0; i < FAILURE_TEXT_SIZE; i++) failure[i] = 0;
+    if (!(flags & (INSTALL_CLASSIC | INSTALL_EXPLORER | INSTALL_UTILITIES | INSTALL_BROWSER))) {
+        SetFailureText(failure, "Nothing to do!", "");
+        return 1;
+    }
+
+    InstallClassicFiles(&c, (flags & INSTALL_CLASSIC) != 0);
+    if (c.success && (flags & INSTALL_EXPLORER)) InstallTable(&c, g_explorerFiles, EXPLORER_COUNT, EXPLORER_FIRST);
+    if (c.success && (flags & INSTALL_UTILITIES)) InstallTable(&c, g_utilityFiles, UTILITY_COUNT, UTILITY_FIRST);
+    // On NT 3.x the icon helper, the stub server and its help are not needed:
+    // their failure must not stop the install, and they get no icon.
+    if (g_bWinNT && g_winMajor < 4) {
+        const int oldNT[] = {0, 1, 4};
+        for (int row : oldNT) g_commonFiles[row].bIcon = g_commonFiles[row].bRequired = 0;
+    }
+    if (c.success) InstallTable(&c, g_commonFiles, COMMON_COUNT, COMMON_FIRST);
+    if (c.success && (flags & (INSTALL_CLASSIC | INSTALL_EXPLORER))) InstallSiteFiles(&c, flags);
+
+    if (report) *report |= c.success ? REPORT_SUCCEEDED : REPORT_FAILED;
+    return c.success;
+}
