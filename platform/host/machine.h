@@ -109,6 +109,9 @@ void HostAnswerMessageBox(int answer);
 // program that held a file).
 void HostAnswerMessageBox(int answer, void (*before)(void));
 const std::vector<HostMessageBox> &HostMessageBoxes();
+// Runs `action` whenever the program looks for messages and finds none: where
+// the user acts while the program works (null to stop).
+void HostOnIdle(void (*action)(void));
 
 // Every window the program has created, in order (destroyed ones included).
 struct HostWindowInfo {

@@ -63,6 +63,7 @@ static std::deque<HostAnswer> g_answers;
 static std::vector<HostMessageBox> g_boxes;
 static std::vector<HostBlit> g_blits;
 static HostWindow g_desktop;
+static void (*g_idle)(void);
 
 // Frame of a captioned window without a sizing border, in pixels.
 static const int kFrame = 3;
@@ -80,6 +81,7 @@ void HostResetWindows()
     g_answers.clear();
     g_boxes.clear();
     g_blits.clear();
+    g_idle = nullptr;
     g_desktop = HostWindow();
     g_desktop.className = "#32769";
     g_desktop.visible = true;
@@ -358,8 +360,13 @@ BOOL GetMessageA(LPMSG msg, HWND, UINT, UINT)
     return msg->message != WM_QUIT;
 }
 
+void HostOnIdle(void (*action)(void)) { g_idle = action; }
+
 BOOL PeekMessageA(LPMSG msg, HWND, UINT, UINT, UINT remove)
 {
+    if (NextMessage(msg, (remove & PM_REMOVE) != 0)) return TRUE;
+    // The queue is empty: the moment a user's click would arrive.
+    if (g_idle) g_idle();
     return NextMessage(msg, (remove & PM_REMOVE) != 0);
 }
 
