@@ -70,14 +70,20 @@ int ExpandFile(char *source, const char *dest)
     // LZ library quietly creates the packed form of its name instead ("x.dl_")
     // and reports success. So the destination is first created here, which
     // also keeps the system's reason for a failure for the caller's message.
-    HANDLE probe = CreateFileA(target, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE probe = CreateFileA(target, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (probe == INVALID_HANDLE_VALUE) {
         LZClose(in);
         return 0;
     }
+    int created = GetLastError() != ERROR_ALREADY_EXISTS;
     CloseHandle(probe);
     INT out = LZOpenFileA(target, &ofOut, OF_CREATE | OF_WRITE);
     if (out < 0) {
+        // The library refused a path that the system takes (it is too long for
+        // the library): leave no empty file behind.
+        DWORD error = GetLastError();
+        if (created) DeleteFileA(target);
+        SetLastError(error);
         LZClose(in);
         return 0;
     }

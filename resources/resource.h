@@ -48,4 +48,40 @@
 #define MSG_UNREGISTERING_SCHEDULER 10069
 #define MSG_UNINSTALL_CAPTION 10070
 
+
+// Dialog controls. Ids 1 and 2 are IDOK and IDCANCEL.
+#define IDC_STATIC_TEXT -1
+// DLG_INSTALL
+#define IDC_ACTION_TITLE 2430
+#define IDC_ACTION_INSTALL 1851
+#define IDC_ACTION_REMOVE 1852
+// DLG_VERS_32
+#define IDC_CLASSIC 1880
+#define IDC_EXPLORER 2417
+#define IDC_UTILITIES 2418
+#define IDC_BROWSER 2419
+#define IDC_QUEUE 2420
+#define IDC_COMPONENT_HELP 9041
+// 307, the icon placement
+#define DLG_ICON_PLACEMENT 307
+#define IDC_ICON_DESKTOP 1851
+#define IDC_ICON_MYCOMPUTER 1852
+// DLG_COPY
+#define IDC_STATUS 954
+// DLG_GETDIR
+#define IDC_DEST_PROMPT 3010
+#define IDC_DEST_FOLDER 954
+#define IDC_DEST_BROWSE 2416
+// DLG_BROWSE: its own prompt, then the ids the old-style open dialog expects
+#define IDC_BROWSE_PROMPT 1511
+#define IDC_OFN_EDT1 1152
+#define IDC_OFN_STC1 1088
+#define IDC_OFN_LST2 1121
+#define IDC_OFN_CMB2 1137
+#define IDC_OFN_PSHHELP 1038
+#define IDC_OFN_LST1 1120
+#define IDC_OFN_CHX1 1040
+#define IDC_OFN_STC2 1089
+#define IDC_OFN_CMB1 1136
+
 #endif

@@ -81,6 +81,12 @@ static void LzFillOfStruct(LPOFSTRUCT of, LPCSTR path, DWORD error) {
 INT LZOpenFileA(LPSTR path, LPOFSTRUCT of, WORD style) {
     if (HostFault("LZOpenFileA")) return LZERROR_BADINHANDLE;
     if (!path) return LZERROR_BADINHANDLE;
+    // The library opens through OpenFile, whose path holds fewer than 128
+    // characters: a longer path never opens (seen under Wine: 127 opens, 128 fails).
+    if (strlen(path) >= OFS_MAXPATHNAME) {
+        LzFillOfStruct(of, "", ERROR_FILENAME_EXCED_RANGE);
+        return LZERROR_BADINHANDLE;
+    }
     WORD mode = (WORD)(style & ~LZ_SHARE_FLAGS);
     int writing;
     if (mode == OF_READ)

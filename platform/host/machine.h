@@ -9,6 +9,7 @@
 #ifndef VANTRO_HOST_MACHINE_H
 #define VANTRO_HOST_MACHINE_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,147 @@ const WNDCLASSA *HostFindClass(const char *className);
 bool HostClientRectOf(HWND wnd, RECT &client);
 // A solid brush's colour; returns false for anything else.
 bool HostBrushColor(HBRUSH brush, COLORREF &color);
+
+// ---- dialogs and the scripted user ---------------------------------------------------
+//
+// Dialogs come from the templates of the resource script (tools/hostrc turns
+// every DIALOG block into a table), or from templates a test sets. A dialog is a
+// window of class "#32770" with the template's caption; each control is a child
+// window of class "Button", "Static", "Edit", "ListBox" or "ComboBox" with its
+// id, text, style, and check state. Places are converted from dialog units with
+// the base units of MS Sans Serif 8 at 96 DPI: 6 by 13 pixels for 4 by 8 units
+// (x * 6 / 4 and y * 13 / 8, rounded as MulDiv does); the template's size is the
+// client area, and the window is that plus the frame GetClientRect takes off.
+//
+// The scripted user works each dialog from a queue of steps kept per template
+// name. A modal dialog (DialogBoxParamA, GetOpenFileNameA) takes its next step
+// whenever its message loop finds the queue empty; a modeless dialog
+// (CreateDialogParamA) takes its steps when the program looks for messages and
+// finds none (PeekMessageA, GetMessageA), which is where a user's click arrives
+// while the program works. Input arrives as Windows delivers it: a click is
+// posted to the control, so a click on a disabled or hidden control, or in a
+// disabled dialog, does nothing; Esc and Enter are posted key presses that only
+// IsDialogMessageA turns into IDCANCEL and the default button's command; the
+// close box posts WM_SYSCOMMAND SC_CLOSE, which the dialog turns into the
+// IDCANCEL command unless its Cancel button is disabled. When a modal dialog is
+// still up and its queue is empty, the run is wrong: the layer prints the
+// problem, records it in HostDialogErrors() and ends the dialog with IDCANCEL.
+//
+// Example (a test of an install question):
+//
+//     HostDialogScript("DLG_INSTALL", {
+//         HostCall([](HWND dlg) { EXPECT_FALSE(HostControlState(dlg, 1852).enabled); }),
+//         HostCheck(1852),             // click "Remove" unless it is checked
+//         HostClick(IDOK)});
+//     HostDialogScript("DLG_COPY", {HostWaitIdle(3), HostClick(IDCANCEL)});
+//     HostDialogScript("DLG_BROWSE", {HostPick("C:\\Program Files")});
+//     ... run the program ...
+//     EXPECT_TRUE(HostDialogErrors().empty());
+//     const HostDialogRecord &r = HostDialogsShown()[0];   // r.templateName "DLG_INSTALL"
+//     EXPECT_TRUE(HostFindControl(r.shown, 1851)->checked);
+//     EXPECT_EQ(r.result, 2);
+
+// One control as the user sees it.
+struct HostControl {
+    bool found;  // false: no such control
+    int id;
+    std::string className;  // "Button", "Static", "Edit", "ListBox", "ComboBox"
+    DWORD style;
+    std::string text;
+    bool checked;   // check boxes and radio buttons
+    bool enabled;
+    bool visible;   // the control's own visibility (ShowWindow, WS_VISIBLE)
+    std::vector<std::string> items;  // list and combo boxes, in list order
+    int selection;  // list and combo boxes: the selected item, -1 for none
+};
+// The state of control `id` of a dialog now.
+HostControl HostControlState(HWND dialog, int id);
+// The first control with that id in a snapshot, or null.
+const HostControl *HostFindControl(const std::vector<HostControl> &snapshot, int id);
+
+struct HostDialogStep {
+    enum Kind { Click, Check, Uncheck, Type, Select, Esc, Enter, Close, Pick, CancelPicker, WaitIdle, Call } kind;
+    int id;
+    std::string text;  // Type: the new text; Select: the item; Pick: the folder
+    int count;         // WaitIdle
+    std::function<void(HWND)> call;
+};
+HostDialogStep HostClick(int id);            // a mouse click on the control
+HostDialogStep HostCheck(int id);            // a click on a check box or radio button that is not checked
+HostDialogStep HostUncheck(int id);          // a click on a check box that is checked
+HostDialogStep HostType(int id, const char *text);   // replaces an edit field's text (EN_CHANGE)
+HostDialogStep HostSelect(int id, const char *item); // picks a list or combo box item (its edit field takes the text)
+HostDialogStep HostPressEsc();
+HostDialogStep HostPressEnter();
+HostDialogStep HostCloseBox();               // needs WS_SYSMENU; an error without it
+// GetOpenFileNameA: goes to an existing folder (a Windows path) and presses OK;
+// the file buffer then holds the folder, "\", and the file name field.
+HostDialogStep HostPick(const char *folder);
+HostDialogStep HostCancelPicker();           // presses Cancel
+// Modeless dialogs: the user waits until the program has looked for messages
+// `moments` times (counted while the dialog is open) before the next steps.
+// Ignored by modal dialogs.
+HostDialogStep HostWaitIdle(int moments);
+// Runs `fn` with the dialog at that point (to look at its controls, or to act
+// as the user would in ways the other steps do not cover).
+HostDialogStep HostCall(std::function<void(HWND dialog)> fn);
+
+// Adds steps for the dialogs of a template: "DLG_INSTALL", "#307" or
+// MAKEINTRESOURCEA(307); names ignore case. Each showing of the template takes
+// steps from the front of its queue; a modal dialog that ends leaves the rest
+// for the next showing. GetOpenFileNameA's queue is its template's
+// (lpTemplateName), or "GetOpenFileName" without a template.
+void HostDialogScript(const char *templateName, std::vector<HostDialogStep> steps);
+// Steps not yet taken for a template.
+int HostDialogStepsLeft(const char *templateName);
+
+// What the user did in a dialog: the step, and every control as it was just
+// before the user acted.
+struct HostDialogAction {
+    std::string step;  // "click 1852", "check 2418", "type 954 C:\X", "esc", "close", "pick C:\X", "call"...
+    std::vector<HostControl> before;
+    bool ignored;      // the control was disabled or hidden, or the step did not apply
+};
+// One dialog shown, in order of creation.
+struct HostDialogRecord {
+    std::string templateName;  // as the program named it: "DLG_INSTALL", "#307"
+    HWND wnd;
+    HWND owner;
+    std::string caption;
+    bool modal;
+    RECT rect;                       // the window rectangle after WM_INITDIALOG (in pixels)
+    std::vector<HostControl> shown;  // the controls right after WM_INITDIALOG
+    std::vector<HostDialogAction> actions;
+    bool ended;                      // EndDialog was called
+    INT_PTR result;                  // EndDialog's result
+    bool destroyed;
+};
+const std::vector<HostDialogRecord> &HostDialogsShown();
+// Problems of the script met during the run: a modal dialog left without steps,
+// a step naming a missing control, a close box the dialog lacks, a picker told
+// to go to a folder that does not exist, a bad OPENFILENAMEA size.
+const std::vector<std::string> &HostDialogErrors();
+// The open (not destroyed) dialog of a template most recently made, or null.
+HWND HostOpenDialog(const char *templateName);
+
+// Templates a test sets, in front of the resource script's (same names as the
+// script: "DLG_X" or "#n"). Styles are final (give WS_CHILD | WS_VISIBLE
+// yourself); places are dialog units. Gone with HostReset and HostStartProcess.
+struct HostDialogControlTemplate {
+    int id;
+    std::string className;
+    std::string text;
+    DWORD style;
+    int x, y, cx, cy;
+};
+struct HostDialogTemplate {
+    std::string name;
+    std::string caption;
+    DWORD style;
+    int x, y, cx, cy;
+    std::vector<HostDialogControlTemplate> controls;
+};
+void HostSetDialogTemplate(const HostDialogTemplate &t);
 
 // The result of the most recent ExitWindowsEx and similar whole-machine events
 // are added by the parts that need them.

@@ -449,6 +449,62 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 HICON LoadIconA(HINSTANCE instance, LPCSTR name);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 
+// ---- dialogs ---------------------------------------------------------------------------
+#define BST_UNCHECKED 0
+#define BST_CHECKED 1
+#define BM_GETCHECK 0x00F0
+#define BM_SETCHECK 0x00F1
+#define BM_CLICK 0x00F5
+#define WM_NEXTDLGCTL 0x0028
+#define DS_MODALFRAME 0x80L
+#define DS_SETFONT 0x40L
+#define DS_CENTER 0x0800L
+#define ES_AUTOHSCROLL 0x0080L
+HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param);
+INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param);
+BOOL EndDialog(HWND dialog, INT_PTR result);
+BOOL CheckRadioButton(HWND dialog, int first, int last, int check);
+BOOL CheckDlgButton(HWND dialog, int id, UINT check);
+UINT IsDlgButtonChecked(HWND dialog, int id);
+BOOL EnableWindow(HWND wnd, BOOL enable);
+BOOL IsWindowEnabled(HWND wnd);
+BOOL IsWindowVisible(HWND wnd);
+BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
+UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size);
+LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT msg, WPARAM wParam, LPARAM lParam);
+HWND GetParent(HWND wnd);
+
+// The old-style open-file dialog.
+typedef UINT_PTR (*LPOFNHOOKPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef struct tagOFNA {
+    DWORD lStructSize;
+    HWND hwndOwner;
+    HINSTANCE hInstance;
+    LPCSTR lpstrFilter;
+    LPSTR lpstrCustomFilter;
+    DWORD nMaxCustFilter;
+    DWORD nFilterIndex;
+    LPSTR lpstrFile;
+    DWORD nMaxFile;
+    LPSTR lpstrFileTitle;
+    DWORD nMaxFileTitle;
+    LPCSTR lpstrInitialDir;
+    LPCSTR lpstrTitle;
+    DWORD Flags;
+    WORD nFileOffset;
+    WORD nFileExtension;
+    LPCSTR lpstrDefExt;
+    LPARAM lCustData;
+    LPOFNHOOKPROC lpfnHook;
+    LPCSTR lpTemplateName;
+} OPENFILENAMEA, *LPOPENFILENAMEA;
+// The size of the structure on 32-bit Windows without the Windows 2000 fields.
+#define OPENFILENAME_SIZE_VERSION_400A 76
+#define OFN_HIDEREADONLY 0x00000004
+#define OFN_ENABLEHOOK 0x00000020
+#define OFN_ENABLETEMPLATE 0x00000040
+BOOL GetOpenFileNameA(LPOPENFILENAMEA ofn);
+
 // ---- GDI ----------------------------------------------------------------------
 HBRUSH CreateSolidBrush(COLORREF color);
 HBITMAP LoadBitmapA(HINSTANCE instance, LPCSTR name);

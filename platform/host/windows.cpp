@@ -65,6 +65,12 @@ static std::vector<HostBlit> g_blits;
 static HostWindow g_desktop;
 static void (*g_idle)(void);
 
+// The dialogs of the layer (dialogs.cpp): their reset, the scripted user's
+// moment to act on modeless dialogs, and the edit controls' change notice.
+void HostResetDialogs();
+void HostDialogsIdle();
+void HostControlTextChanged(HWND wnd);
+
 // Frame of a captioned window without a sizing border, in pixels.
 static const int kFrame = 3;
 static const int kCaption = 18;
@@ -85,6 +91,7 @@ void HostResetWindows()
     g_desktop = HostWindow();
     g_desktop.className = "#32769";
     g_desktop.visible = true;
+    HostResetDialogs();
 }
 
 static HostWindow *Window(HWND wnd)
@@ -265,6 +272,7 @@ BOOL SetWindowTextA(HWND wnd, LPCSTR text)
     HostWindow *w = Window(wnd);
     if (!w) return FALSE;
     w->title = text ? text : "";
+    HostControlTextChanged(wnd);
     return TRUE;
 }
 
@@ -350,7 +358,12 @@ static bool NextMessage(LPMSG msg, bool remove)
 
 BOOL GetMessageA(LPMSG msg, HWND, UINT, UINT)
 {
-    if (!NextMessage(msg, true)) {
+    bool got = NextMessage(msg, true);
+    if (!got) {  // the moment a modeless dialog's user acts
+        HostDialogsIdle();
+        got = NextMessage(msg, true);
+    }
+    if (!got) {
         // A real thread would wait for ever here; the simulated user has nothing
         // more to give, so report an error rather than hang the test.
         fprintf(stderr, "host: GetMessageA on an empty queue with no quit message\n");
@@ -367,6 +380,7 @@ BOOL PeekMessageA(LPMSG msg, HWND, UINT, UINT, UINT remove)
     if (NextMessage(msg, (remove & PM_REMOVE) != 0)) return TRUE;
     // The queue is empty: the moment a user's click would arrive.
     if (g_idle) g_idle();
+    HostDialogsIdle();
     return NextMessage(msg, (remove & PM_REMOVE) != 0);
 }
 
@@ -377,9 +391,32 @@ static bool IsSelfOrChild(HWND wnd, HWND ancestor)
     return false;
 }
 
+// The dialog manager's keyboard interface for a message meant for the dialog or
+// one of its controls: Esc is the Cancel command (whether or not a Cancel button
+// exists or is enabled, as on Windows), Enter the command of the enabled default
+// push button, or IDOK when there is none; everything else is dispatched.
 BOOL IsDialogMessageA(HWND dlg, LPMSG msg)
 {
     if (!Window(dlg) || !msg->hwnd || !IsSelfOrChild(msg->hwnd, dlg)) return FALSE;
+    const WPARAM kEscape = 0x1B, kReturn = 0x0D;
+    if (msg->message == WM_KEYDOWN && msg->wParam == kEscape) {
+        HWND cancel = nullptr;
+        for (auto &w : g_windows)
+            if (!w->destroyed && w->parent == dlg && (w->style & WS_CHILD) && w->id == IDCANCEL) cancel = w.get();
+        SendMessageA(dlg, WM_COMMAND, MAKELONG(IDCANCEL, 0), (LPARAM)cancel);
+        return TRUE;
+    }
+    if (msg->message == WM_KEYDOWN && msg->wParam == kReturn) {
+        const DWORD kTypeMask = 0xF, kDefPushButton = 0x1;
+        HostWindow *def = nullptr;
+        for (auto &w : g_windows)
+            if (!def && !w->destroyed && w->parent == dlg && (w->style & WS_CHILD) &&
+                HostUpper(w->className) == "BUTTON" && (w->style & kTypeMask) == kDefPushButton)
+                def = w.get();
+        if (def && (def->style & WS_DISABLED)) return TRUE;
+        SendMessageA(dlg, WM_COMMAND, MAKELONG(def ? def->id : IDOK, 0), (LPARAM)def);
+        return TRUE;
+    }
     DispatchMessageA(msg);
     return TRUE;
 }
@@ -430,6 +467,131 @@ HWND HostFindWindow(const char *className, const char *title)
         return w.get();
     }
     return nullptr;
+}
+
+// ---- window state the dialogs use ------------------------------------------------
+
+// Enabled is the absence of WS_DISABLED, as on Windows.
+BOOL EnableWindow(HWND wnd, BOOL enable)
+{
+    HostWindow *w = Window(wnd);
+    if (!w || w == &g_desktop) return FALSE;
+    BOOL wasDisabled = (w->style & WS_DISABLED) != 0;
+    if (enable)
+        w->style &= ~(DWORD)WS_DISABLED;
+    else
+        w->style |= WS_DISABLED;
+    return wasDisabled;
+}
+
+BOOL IsWindowEnabled(HWND wnd)
+{
+    HostWindow *w = Window(wnd);
+    return w && !(w->style & WS_DISABLED);
+}
+
+// Visible when the window and every parent it is a child of are shown.
+BOOL IsWindowVisible(HWND wnd)
+{
+    for (HostWindow *w = Window(wnd); w; w = (w->style & WS_CHILD) ? Window(w->parent) : nullptr)
+        if (!w->visible) return FALSE;
+    return Window(wnd) != nullptr;
+}
+
+// A child's parent, or a pop-up's owner, as on Windows.
+HWND GetParent(HWND wnd)
+{
+    HostWindow *w = Window(wnd);
+    if (!w || w == &g_desktop) return nullptr;
+    return Window(w->parent) ? w->parent : nullptr;
+}
+
+// For dialogs.cpp: a window of a built-in class (dialog, button, static...),
+// made without a registered class and without fault injection, as the dialog
+// manager makes them on Windows. The window is hidden until shown.
+HWND HostCreateBuiltinWindow(const char *className, const char *title, DWORD style, const RECT &rect, WNDPROC proc,
+                             HWND parent, int id)
+{
+    auto w = std::make_unique<HostWindow>();
+    w->className = className;
+    w->title = title ? title : "";
+    w->style = style;
+    w->rect = rect;
+    w->proc = proc;
+    w->parent = parent;
+    w->id = id;
+    w->visible = (style & WS_CHILD) && (style & WS_VISIBLE);
+    w->everShown = w->visible;
+    w->needsPaint = w->visible;
+    w->destroyed = false;
+    HWND wnd = w.get();
+    g_windows.push_back(std::move(w));
+    wnd->proc(wnd, WM_CREATE, 0, 0);
+    return wnd;
+}
+
+DWORD HostWindowStyle(HWND wnd)
+{
+    HostWindow *w = Window(wnd);
+    return w ? w->style : 0;
+}
+
+int HostWindowId(HWND wnd)
+{
+    HostWindow *w = Window(wnd);
+    return w ? w->id : 0;
+}
+
+std::string HostWindowClass(HWND wnd)
+{
+    HostWindow *w = Window(wnd);
+    return w ? w->className : std::string();
+}
+
+// The window's own visibility, whatever its parents'.
+bool HostWindowShown(HWND wnd)
+{
+    HostWindow *w = Window(wnd);
+    return w && w->visible;
+}
+
+// The live child windows of a window, in the order they were made (for a
+// dialog: template order).
+std::vector<HWND> HostChildWindows(HWND wnd)
+{
+    std::vector<HWND> out;
+    for (auto &w : g_windows)
+        if (!w->destroyed && w->parent == wnd && (w->style & WS_CHILD)) out.push_back(w.get());
+    return out;
+}
+
+bool HostNextMessage(LPMSG msg, bool remove) { return NextMessage(msg, remove); }
+
+// The window rectangle around a client rectangle, for the frame GetClientRect takes off.
+void HostFrameRect(DWORD style, RECT &rect)
+{
+    if ((style & WS_CAPTION) != WS_CAPTION) return;
+    rect.left -= kFrame;
+    rect.right += kFrame;
+    rect.top -= kFrame + kCaption;
+    rect.bottom += kFrame;
+}
+
+// The screen position of a window's client area.
+bool HostClientOrigin(HWND wnd, POINT &origin)
+{
+    HostWindow *w = Window(wnd);
+    if (!w) return false;
+    if (w == &g_desktop) {
+        origin = POINT{0, 0};
+        return true;
+    }
+    origin = POINT{w->rect.left, w->rect.top};
+    if ((w->style & WS_CAPTION) == WS_CAPTION) {
+        origin.x += kFrame;
+        origin.y += kFrame + kCaption;
+    }
+    return true;
 }
 
 // ---- GDI --------------------------------------------------------------------------

@@ -103,6 +103,19 @@ TEST_F(Extract, ExpandsPackedAndPlainFiles)
     EXPECT_EQ(ReadText("C:\\TEMP\\x.dat"), "packed form");
 }
 
+TEST_F(Extract, TheLzLibraryOpensPathsOfUpTo127Characters)
+{
+    std::string folder = "C:\\" + std::string(100, 'd');
+    HostMakeFolder(folder.c_str());
+    HostWriteFile("C:\\TEMP\\WFT1.TMP", "text");
+    char source[MAX_PATH] = "C:\\TEMP\\WFT1.TMP";
+    std::string fits = folder + "\\" + std::string(127 - 104, 'f');
+    std::string over = folder + "\\" + std::string(128 - 104, 'f');
+    EXPECT_EQ(ExpandFile(source, fits.c_str()), 1);
+    EXPECT_EQ(ExpandFile(source, over.c_str()), 0);
+    EXPECT_FALSE(HostFileExists(over.c_str()));
+}
+
 TEST_F(Extract, AHeldDestinationFailsWithoutAStrayPackedFile)
 {
     HostMakeFolder("C:\\Vantro");

@@ -30,11 +30,20 @@ protected:
         g_commonFiles[1].bRequired = 1;
         g_commonFiles[4].bIcon = g_commonFiles[4].bRequired = 0;
     }
-    // A run of the whole program, interactive unless told otherwise.
+    // A run of the whole program, interactive unless told otherwise; the user
+    // takes what each dialog proposes.
     int Run(const char *options = nullptr)
     {
-        if (options) HostWriteFile("C:\\SETUP\\Install.ini", options);
-        return RunSetup();
+        if (options) {
+            HostWriteFile("C:\\SETUP\\Install.ini", options);
+        } else {
+            HostDialogScript("DLG_INSTALL", {HostClick(IDOK)});
+            HostDialogScript("DLG_GETDIR", {HostClick(IDOK)});
+            HostDialogScript("DLG_VERS_32", {HostClick(IDOK)});
+        }
+        int code = RunSetup();
+        EXPECT_TRUE(HostDialogErrors().empty());
+        return code;
     }
     std::string Dest(const char *name) { return ReadText((std::string(kDest) + "\\" + name).c_str()); }
     bool DestHas(const char *name) { return HostFileExists((std::string(kDest) + "\\" + name).c_str()); }
@@ -119,13 +128,24 @@ TEST_F(Install, SiteListQuestion)
 // the last utility file is in place by then.
 static void CancelDuringCommonFiles()
 {
-    if (HostFileExists("C:\\Program Files\\Vantro Pro\\vnbho2k0.dll")) g_bCancelled = 1;
+    static bool pressed;
+    if (!HostFileExists("C:\\Program Files\\Vantro Pro\\vnbho2k0.dll")) {
+        pressed = false;
+        return;
+    }
+    if (pressed) return;
+    pressed = true;
+    PostMessageA(HostOpenDialog("DLG_COPY"), WM_COMMAND, IDCANCEL, 0);
 }
 
 TEST_F(Install, CancelStopsAfterTheCurrentFile)
 {
+    // The user presses the status window's Cancel as tlink.exe, the first common
+    // file, starts copying (the last utility file is in place by then).
     HostOnIdle(CancelDuringCommonFiles);
     EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(g_bCancelled, 1);
+    EXPECT_EQ(g_hStatusWnd, nullptr);
     EXPECT_TRUE(DestHas("tlink.exe"));
     EXPECT_FALSE(DestHas("tstub.dll"));
     EXPECT_FALSE(DestHas("Vantro.ini"));

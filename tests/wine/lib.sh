@@ -72,16 +72,28 @@ wine_make_template() {
     return 0
 }
 
-# wine_require: makes sure a template prefix exists for this run (made once,
-# then reused through VANTRO_WINE_TEMPLATE). Returns 1 and prints why when Wine
-# cannot run at all here.
+# wine_require: makes sure a template prefix exists (made once, then reused by
+# later runs and by the scripts this one starts, through VANTRO_WINE_TEMPLATE).
+# A template is built in a folder of its own and renamed into place when it
+# works, so runs at the same time never see a half-made one. Returns 1 and
+# prints why when Wine cannot run at all here.
+wine_template_stamp=1
 wine_require() {
+    local t="$wine_dir/template"
     if ! command -v wine >/dev/null 2>&1 || ! command -v wineserver >/dev/null 2>&1; then
         wine_skip_reason="wine is not installed"
     elif [ -n "${VANTRO_WINE_TEMPLATE:-}" ] && [ -f "$VANTRO_WINE_TEMPLATE/system.reg" ]; then
         return 0
-    elif wine_make_template "$wine_dir/template"; then
-        export VANTRO_WINE_TEMPLATE="$wine_dir/template"
+    elif [ "$(cat "$t/.vantro-template" 2>/dev/null)" = "$wine_template_stamp" ]; then
+        export VANTRO_WINE_TEMPLATE="$t"
+        return 0
+    elif wine_make_template "$t.new.$$"; then
+        echo "$wine_template_stamp" >"$t.new.$$/.vantro-template"
+        rm -rf "$t.old.$$"
+        [ -e "$t" ] && mv "$t" "$t.old.$$"
+        mv "$t.new.$$" "$t"
+        rm -rf "$t.old.$$"
+        export VANTRO_WINE_TEMPLATE="$t"
         return 0
     fi
     echo "SKIPPED: Wine cannot run here: $wine_skip_reason" >&2
