@@ -71,7 +71,13 @@ int BrowseForFolder(HWND owner, const char *start, char *result)
     ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE;
     ofn.lpfnHook = BrowseHook;
     ofn.lpTemplateName = "DLG_BROWSE";
-    if (!GetOpenFileNameA(&ofn)) return 0;
+    // The picker moves the process's current folder to wherever the user
+    // browsed; the run's working folder is the temporary folder, so it goes back.
+    char working[MAX_PATH];
+    DWORD n = GetCurrentDirectoryA(sizeof working, working);
+    BOOL picked = GetOpenFileNameA(&ofn);
+    if (n > 0 && n < sizeof working) SetCurrentDirectoryA(working);
+    if (!picked) return 0;
 
     // The path of the dummy file in the folder the user ended in: keep the folder.
     char *slash = NULL;

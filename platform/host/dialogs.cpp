@@ -498,6 +498,8 @@ HostDialogStep HostSelect(int id, const char *item) { return Step(HostDialogStep
 HostDialogStep HostPressEsc() { return Step(HostDialogStep::Esc, 0); }
 HostDialogStep HostPressEnter() { return Step(HostDialogStep::Enter, 0); }
 HostDialogStep HostCloseBox() { return Step(HostDialogStep::Close, 0); }
+static const DWORD kOfnNoChangeDir = 0x00000008;
+
 HostDialogStep HostPick(const char *folder) { return Step(HostDialogStep::Pick, IDOK, folder ? folder : ""); }
 HostDialogStep HostCancelPicker() { return Step(HostDialogStep::CancelPicker, IDCANCEL); }
 HostDialogStep HostWaitIdle(int moments) { return Step(HostDialogStep::WaitIdle, 0, "", moments); }
@@ -648,6 +650,9 @@ static void Act(Dialog *d, const HostDialogStep &s)
             }
             d->folder = folder;
             SetDlgItemTextA(d->wnd, kStc1, Lower(folder).c_str());
+            // Going into a folder makes it the process's current folder, as the
+            // old-style dialog does without OFN_NOCHANGEDIR.
+            if (!(d->ofn->Flags & kOfnNoChangeDir)) SetCurrentDirectoryA(folder.c_str());
         }
         HWND button = GetDlgItem(d->wnd, s.id);
         if (button)

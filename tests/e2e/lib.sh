@@ -72,3 +72,39 @@ e2e_summary() {
 pixel() {
     convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- | tail -n 1 | grep -o '#[0-9A-Fa-f]\{6\}' | head -n 1
 }
+
+# e2e_robot LOG SCRIPT [LIMIT]: runs robot.exe on SCRIPT (a file in C:\setup,
+# see tests/win32/tools/robot.cpp) and serves its "shot NAME" requests: each
+# becomes $e2e_artifacts/NAME.png, taken while the robot waits. Returns the
+# robot's exit status: 0 the script ran to its end, 1 a step failed or timed
+# out, 124 when the whole run passed LIMIT seconds (default 300).
+e2e_robot() {
+    local log=$1 script=$2 limit=${3:-300}
+    (cd "$setup" && WINEPREFIX="$prefix" timeout "$limit" wine robot.exe script "$script" >"$log" 2>&1 </dev/null) &
+    local robot=$! served=0 name shots
+    while :; do
+        mapfile -t shots < <(tr -d '\r' 2>/dev/null <"$log" | sed -n 's/^SHOT //p')
+        while [ "$served" -lt "${#shots[@]}" ]; do
+            name=${shots[$served]}
+            import -window root "$e2e_artifacts/$name.png"
+            touch "$setup/$name.shot"
+            served=$((served + 1))
+        done
+        kill -0 "$robot" 2>/dev/null || break
+        sleep 0.1
+    done
+    wait "$robot"
+}
+
+# e2e_robot_checks LOG: one check per EXPECT line of a robot log, and one that
+# the script ran to its end (its ERROR line, if any, is shown).
+e2e_robot_checks() {
+    local log=$1 line status
+    while IFS= read -r line; do
+        status=${line#EXPECT }
+        status=${status%% *}
+        check "${line#EXPECT $status }" test "$status" = ok
+    done < <(tr -d '\r' <"$log" | grep '^EXPECT ')
+    tr -d '\r' <"$log" | grep '^ERROR ' | sed 's/^/        /'
+    check "robot script ran to its end" grep -q '^END completed' <(tr -d '\r' <"$log")
+}

@@ -209,8 +209,13 @@ TEST_F(InstallDialogs, DestinationAndFolderPicker)
                                             EXPECT_EQ(HostControlState(d, IDC_BROWSE_PROMPT).text, "Where to?");
                                         }),
                                         row.pick});
+        SetCurrentDirectoryA("C:\\TEMP");
         EXPECT_EQ(AskDestination(nullptr, "Where to?", folder, sizeof folder), 1);
         EXPECT_STREQ(folder, row.field);
+        // The picker moved the current folder; the working folder is back.
+        char cwd[MAX_PATH];
+        GetCurrentDirectoryA(sizeof cwd, cwd);
+        EXPECT_STREQ(cwd, "C:\\TEMP");
     }
     // Cancel leaves the caller's text alone; OK with an empty field returns it empty.
     char folder[512] = "C:\\Proposed";
