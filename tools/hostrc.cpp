@@ -448,6 +448,18 @@ static std::string ResourceName(const Token &t)
 }
 
 // NAME DIALOG[EX] [memory flags] x, y, cx, cy [, help id]  statements  BEGIN controls END
+// A control's place: x, y, width, height in dialog units.
+static void ReadPlace(Cursor &c, Control &k)
+{
+    k.x = Expr(c);
+    c.expectComma();
+    k.y = Expr(c);
+    c.expectComma();
+    k.cx = Expr(c);
+    c.expectComma();
+    k.cy = Expr(c);
+}
+
 static void ParseDialog(Cursor &c, Context &ctx)
 {
     Dialog d;
@@ -538,13 +550,7 @@ static void ParseDialog(Cursor &c, Context &ctx)
             c.expectComma();
             k.style = Style(c, kChildVisible);
             c.expectComma();
-            k.x = Expr(c);
-            c.expectComma();
-            k.y = Expr(c);
-            c.expectComma();
-            k.cx = Expr(c);
-            c.expectComma();
-            k.cy = Expr(c);
+            ReadPlace(c, k);
             if (c.comma()) {
                 c.i++;
                 k.exStyle = Style(c, 0);
@@ -565,13 +571,7 @@ static void ParseDialog(Cursor &c, Context &ctx)
             }
             k.id = Expr(c);
             c.expectComma();
-            k.x = Expr(c);
-            c.expectComma();
-            k.y = Expr(c);
-            c.expectComma();
-            k.cx = Expr(c);
-            c.expectComma();
-            k.cy = Expr(c);
+            ReadPlace(c, k);
             k.style = s->defaultStyle | kChildVisible;
             if (c.comma()) {
                 c.i++;

@@ -51,48 +51,48 @@ int lstrcmpiA(LPCSTR a, LPCSTR b)
 }
 
 // One conversion of a printf-style format: flags, width, precision, size, type.
-struct Spec {
+struct Conversion {
     bool left, zero, alt;
     int width, precision;
     char type;
 };
 
 // Parses the conversion after '%' at *p; returns false for an unknown type.
-static bool ParseSpec(const char *&p, Spec &spec)
+static bool ParseConversion(const char *&p, Conversion &conv)
 {
-    spec = Spec{false, false, false, 0, -1, 0};
+    conv = Conversion{false, false, false, 0, -1, 0};
     for (;; p++) {
         if (*p == '-')
-            spec.left = true;
+            conv.left = true;
         else if (*p == '0')
-            spec.zero = true;
+            conv.zero = true;
         else if (*p == '#')
-            spec.alt = true;
+            conv.alt = true;
         else
             break;
     }
-    while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + (*p++ - '0');
+    while (*p >= '0' && *p <= '9') conv.width = conv.width * 10 + (*p++ - '0');
     if (*p == '.') {
         p++;
-        spec.precision = 0;
-        while (*p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + (*p++ - '0');
+        conv.precision = 0;
+        while (*p >= '0' && *p <= '9') conv.precision = conv.precision * 10 + (*p++ - '0');
     }
     while (*p == 'l' || *p == 'h') p++;  // all integers are 32-bit here
-    spec.type = *p;
+    conv.type = *p;
     if (!*p) return false;
     p++;
-    return strchr("cdiuxXs", spec.type) != nullptr;
+    return strchr("cdiuxXs", conv.type) != nullptr;
 }
 
 // Renders one conversion with its value (a string for 's', else a 32-bit integer).
-static std::string Render(const Spec &spec, const char *s, uint32_t n)
+static std::string Render(const Conversion &conv, const char *s, uint32_t n)
 {
     std::string body;
     char digits[40];
-    switch (spec.type) {
+    switch (conv.type) {
     case 's':
         body = s ? s : "(null)";
-        if (spec.precision >= 0 && (int)body.size() > spec.precision) body.resize((size_t)spec.precision);
+        if (conv.precision >= 0 && (int)body.size() > conv.precision) body.resize((size_t)conv.precision);
         break;
     case 'c':
         body = std::string(1, (char)n);
@@ -107,25 +107,25 @@ static std::string Render(const Spec &spec, const char *s, uint32_t n)
         body = digits;
         break;
     case 'x':
-        snprintf(digits, sizeof digits, spec.alt ? "%#x" : "%x", n);
+        snprintf(digits, sizeof digits, conv.alt ? "%#x" : "%x", n);
         body = digits;
         break;
     case 'X':
-        snprintf(digits, sizeof digits, spec.alt ? "%#X" : "%X", n);
+        snprintf(digits, sizeof digits, conv.alt ? "%#X" : "%X", n);
         body = digits;
         break;
     }
-    if (spec.type != 's' && spec.type != 'c' && spec.precision > 0) {
+    if (conv.type != 's' && conv.type != 'c' && conv.precision > 0) {
         bool neg = !body.empty() && body[0] == '-';
         std::string num = neg ? body.substr(1) : body;
-        while ((int)num.size() < spec.precision) num = "0" + num;
+        while ((int)num.size() < conv.precision) num = "0" + num;
         body = neg ? "-" + num : num;
     }
-    if ((int)body.size() < spec.width) {
-        size_t pad = (size_t)spec.width - body.size();
-        if (spec.left)
+    if ((int)body.size() < conv.width) {
+        size_t pad = (size_t)conv.width - body.size();
+        if (conv.left)
             body.append(pad, ' ');
-        else if (spec.zero && spec.type != 's')
+        else if (conv.zero && conv.type != 's')
             body.insert(body[0] == '-' ? 1 : 0, pad, '0');
         else
             body.insert(0, pad, ' ');
@@ -148,15 +148,15 @@ int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args)
             continue;
         }
         const char *start = p;
-        Spec spec;
-        if (!ParseSpec(p, spec)) {
+        Conversion conv;
+        if (!ParseConversion(p, conv)) {
             out.append(start, (size_t)(p - start));
             continue;
         }
-        if (spec.type == 's')
-            out += Render(spec, va_arg(args, const char *), 0);
+        if (conv.type == 's')
+            out += Render(conv, va_arg(args, const char *), 0);
         else
-            out += Render(spec, nullptr, va_arg(args, uint32_t));
+            out += Render(conv, nullptr, va_arg(args, uint32_t));
     }
     // wsprintf writes at most 1024 characters, terminator included, and a cut
     // result reports the whole buffer (as the system's does).
@@ -202,12 +202,12 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD, DWORD, LPSTR buffer, DW
             char kind = 's';
             if (p[1] == '!') {
                 const char *q = p + 2;
-                Spec spec;
-                if (!ParseSpec(q, spec) || *q != '!') {
+                Conversion conv;
+                if (!ParseConversion(q, conv) || *q != '!') {
                     SetLastError(ERROR_INVALID_PARAMETER);
                     return 0;
                 }
-                kind = spec.type == 's' ? 's' : 'n';
+                kind = conv.type == 's' ? 's' : 'n';
                 p = q;
             }
             kinds[n] = kind;
@@ -245,13 +245,13 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD, DWORD, LPSTR buffer, DW
         if (*p >= '1' && *p <= '9' && insertsWanted) {
             int n = *p - '0';
             if (p[1] >= '0' && p[1] <= '9') n = n * 10 + (*++p - '0');
-            Spec spec = Spec{false, false, false, 0, -1, 's'};
+            Conversion conv = Conversion{false, false, false, 0, -1, 's'};
             if (p[1] == '!') {
                 const char *q = p + 2;
-                ParseSpec(q, spec);
+                ParseConversion(q, conv);
                 p = q;  // at the closing '!'
             }
-            out += spec.type == 's' ? Render(spec, strs[n], 0) : Render(spec, nullptr, nums[n]);
+            out += conv.type == 's' ? Render(conv, strs[n], 0) : Render(conv, nullptr, nums[n]);
         } else if (*p == '0') {
             break;  // ends the message without a line break
         } else if (*p == 'n') {

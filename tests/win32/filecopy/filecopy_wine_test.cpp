@@ -22,6 +22,7 @@
 #include "payload/extract.h"
 #include "payload/filecopy.h"
 #include "platform.h"
+#include "../win_files.h"
 
 static const char kRunParent[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 static const char kScratchName[] = "WFTFCOPY.TMP";
@@ -41,19 +42,6 @@ static std::string TempFolder()
     char temp[MAX_PATH];
     DWORD n = GetTempPathA(sizeof temp, temp);
     return std::string(temp, n);  // ends with a backslash
-}
-
-static std::string ReadAll(const std::string &path)
-{
-    std::string bytes;
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                           OPEN_EXISTING, 0, NULL);
-    if (f == INVALID_HANDLE_VALUE) return "(missing)";
-    char buf[65536];
-    DWORD got;
-    while (ReadFile(f, buf, sizeof buf, &got, NULL) && got > 0) bytes.append(buf, got);
-    CloseHandle(f);
-    return bytes;
 }
 
 static bool WriteAll(const std::string &path, const std::string &bytes)

@@ -15,18 +15,7 @@
 #include "payload/catalogue.h"
 #include "payload/extract.h"
 #include "platform.h"
-
-static std::string ReadAll(const std::string &path)
-{
-    std::string bytes;
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (f == INVALID_HANDLE_VALUE) return "(missing)";
-    char buf[65536];
-    DWORD got;
-    while (ReadFile(f, buf, sizeof buf, &got, NULL) && got > 0) bytes.append(buf, got);
-    CloseHandle(f);
-    return bytes;
-}
+#include "../win_files.h"
 
 static std::string TempFolder()
 {
