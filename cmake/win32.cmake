@@ -15,6 +15,8 @@ add_custom_command(OUTPUT ${VANTRO_RES}
           -i ${CMAKE_SOURCE_DIR}/resources/vantro.rc -o ${VANTRO_RES}
   DEPENDS ${CMAKE_SOURCE_DIR}/resources/vantro.rc ${VANTRO_RC_DEPENDS}
   COMMENT "Compiling the resources")
+# The test programs of tests/win32 link the same resources: they wait for this.
+add_custom_target(vantro_res DEPENDS ${VANTRO_RES})
 
 add_executable(VantroSetup WIN32 ${VANTRO_LOGIC_SOURCES} ${VANTRO_RES})
 target_include_directories(VantroSetup PRIVATE ${VANTRO_LOGIC_INCLUDES} ${CMAKE_SOURCE_DIR}/platform/win32)
