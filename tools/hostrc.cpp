@@ -448,16 +448,16 @@ static std::string ResourceName(const Token &t)
 }
 
 // NAME DIALOG[EX] [memory flags] x, y, cx, cy [, help id]  statements  BEGIN controls END
-// A control's place: x, y, width, height in dialog units.
-static void ReadPlace(Cursor &c, Control &k)
+// A place: x, y, width, height in dialog units, of a dialog or a control.
+static void ReadPlace(Cursor &c, long &x, long &y, long &cx, long &cy)
 {
-    k.x = Expr(c);
+    x = Expr(c);
     c.expectComma();
-    k.y = Expr(c);
+    y = Expr(c);
     c.expectComma();
-    k.cx = Expr(c);
+    cx = Expr(c);
     c.expectComma();
-    k.cy = Expr(c);
+    cy = Expr(c);
 }
 
 static void ParseDialog(Cursor &c, Context &ctx)
@@ -475,13 +475,7 @@ static void ParseDialog(Cursor &c, Context &ctx)
                 again = true;
             }
     }
-    d.x = Expr(c);
-    c.expectComma();
-    d.y = Expr(c);
-    c.expectComma();
-    d.cx = Expr(c);
-    c.expectComma();
-    d.cy = Expr(c);
+    ReadPlace(c, d.x, d.y, d.cx, d.cy);
     if (ex && c.comma()) {
         c.i++;
         Expr(c);  // help id
@@ -550,7 +544,7 @@ static void ParseDialog(Cursor &c, Context &ctx)
             c.expectComma();
             k.style = Style(c, kChildVisible);
             c.expectComma();
-            ReadPlace(c, k);
+            ReadPlace(c, k.x, k.y, k.cx, k.cy);
             if (c.comma()) {
                 c.i++;
                 k.exStyle = Style(c, 0);
@@ -571,7 +565,7 @@ static void ParseDialog(Cursor &c, Context &ctx)
             }
             k.id = Expr(c);
             c.expectComma();
-            ReadPlace(c, k);
+            ReadPlace(c, k.x, k.y, k.cx, k.cy);
             k.style = s->defaultStyle | kChildVisible;
             if (c.comma()) {
                 c.i++;
