@@ -4,6 +4,7 @@
 #include "app/deferred.h"
 #include "app/messages.h"
 #include "app/options.h"
+#include "controller/dialogs.h"
 #include "controller/install.h"
 #include "payload/catalogue.h"
 #include "payload/extract.h"
@@ -24,6 +25,7 @@ const char kMainTitle[] = "Vantro Pro Install (32)";
 
 static HBITMAP g_hProductLogo;  // "VN_BMP"
 static HBITMAP g_hMakerLogo;    // "BRENMOOR"
+static int g_bDialogueRunning;   // the start command's dialogue has not returned yet
 
 void ComputeComponentMasks(int winNT, int major, int minor, int explore, int bonus, int *selection, int *choosable)
 {
@@ -69,7 +71,16 @@ static void RouteMessage(MSG *msg)
 int PumpMessages(void)
 {
     MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) RouteMessage(&msg);
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // The run is to end: stop the work as Cancel does, and leave the quit
+            // for the main loop, which would otherwise never see it.
+            g_bCancelled = 1;
+            PostQuitMessage((int)msg.wParam);
+            return 1;
+        }
+        RouteMessage(&msg);
+    }
     return 1;
 }
 
@@ -125,7 +136,9 @@ static void PaintLogos(HWND wnd)
 // The start command: the whole dialogue, then the clean-up and the close.
 static void RunStartSequence(HWND wnd)
 {
+    g_bDialogueRunning = 1;
     RunInstall(wnd, nV, nM);
+    g_bDialogueRunning = 0;
     RemovePayloadTemps();
     PostMessageA(wnd, WM_CLOSE, 0, 0);
     if ((!g_bSilent || g_bAllowReboot) && g_bRebootNeeded) RestartWindows();
@@ -149,6 +162,13 @@ LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
         if (LOWORD(wParam) == CMD_START) RunStartSequence(wnd);
         return 0;
     case WM_CLOSE:
+        if (g_bDialogueRunning) {
+            // Closed while the files are copied: the copy stops after the current
+            // file, as with Cancel, and the window closes once the dialogue has
+            // ended (the start command then closes it).
+            g_bCancelled = 1;
+            return 0;
+        }
         PostQuitMessage(0);
         ReleaseLogos();
         return DefWindowProcA(wnd, msg, wParam, lParam);

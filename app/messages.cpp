@@ -38,19 +38,24 @@ void SetupLog(const char *line)
     if (SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER) {
         char out[1024];
         int used = 0;
-        for (const char *p = line;; p++) {
-            // Flush a full buffer, and the rest at the end with the line break.
+        int ok = 1;
+        // Each character takes at most two bytes (a line feed becomes CR LF), and
+        // so does the line break at the end: flush when fewer than two are left.
+        for (const char *p = line; ok; p++) {
             bool last = *p == 0;
-            if (used > (int)sizeof out - 3 || last) {
-                if (last) {
-                    out[used++] = '\r';
-                    out[used++] = '\n';
-                }
+            if (used > (int)sizeof out - 2) {
                 DWORD written = 0;
                 // A short write is not retried: the log is best effort.
-                if (!WriteFile(file, out, (DWORD)used, &written, NULL) || written != (DWORD)used) break;
+                ok = WriteFile(file, out, (DWORD)used, &written, NULL) && written == (DWORD)used;
                 used = 0;
-                if (last) break;
+                if (!ok) break;
+            }
+            if (last) {
+                out[used++] = '\r';
+                out[used++] = '\n';
+                DWORD written = 0;
+                WriteFile(file, out, (DWORD)used, &written, NULL);  // best effort, as above
+                break;
             }
             if (*p == '\n') out[used++] = '\r';
             out[used++] = *p;

@@ -127,7 +127,9 @@ int AskDestination(HWND owner, const char *prompt, char *folder, int size)
 {
     lstrcpynA(g_szPrompt, prompt, sizeof g_szPrompt);
     lstrcpynA(g_szFolderText, folder, sizeof g_szFolderText);
-    int result = (int)DialogBoxParamA(g_hInstance, "DLG_GETDIR", owner, DestinationProc, 0);
+    INT_PTR shown = DialogBoxParamA(g_hInstance, "DLG_GETDIR", owner, DestinationProc, 0);
+    // A dialog that cannot be shown is the user's Cancel.
+    int result = shown == -1 ? 0 : (int)shown;
     if (result) lstrcpynA(folder, g_szFolderText, size);
     return result;
 }

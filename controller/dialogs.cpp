@@ -52,9 +52,16 @@ static INT_PTR CALLBACK ActionProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM 
     return FALSE;
 }
 
+// A dialog that cannot be shown (DialogBoxParamA gives -1) is taken as the
+// user's Cancel: nothing is done without the user's say.
+static INT_PTR ShownOrCancelled(INT_PTR result, INT_PTR cancelled)
+{
+    return result == -1 ? cancelled : result;
+}
+
 int AskAction(HWND owner)
 {
-    return (int)DialogBoxParamA(g_hInstance, "DLG_INSTALL", owner, ActionProc, 0);
+    return (int)ShownOrCancelled(DialogBoxParamA(g_hInstance, "DLG_INSTALL", owner, ActionProc, 0), ACTION_LEAVE);
 }
 
 // ---- the components --------------------------------------------------------------------
@@ -151,7 +158,13 @@ int AskComponents(HWND owner, int selection, int choosable)
     if (!(selection & COMPONENT_CLASSIC)) return 0;
     g_workingSelection = selection;
     g_choosable = choosable;
-    return (int)DialogBoxParamA(g_hInstance, "DLG_VERS_32", owner, ComponentsProc, 0);
+    INT_PTR chosen = DialogBoxParamA(g_hInstance, "DLG_VERS_32", owner, ComponentsProc, 0);
+    if (chosen == -1) {
+        // As Cancel: no component, and not the utilities either.
+        gbInstallBonusPack = 0;
+        return 0;
+    }
+    return (int)chosen;
 }
 
 // ---- where the Explorer icon goes ---------------------------------------------------------
@@ -177,7 +190,8 @@ static INT_PTR CALLBACK IconPlacementProc(HWND dialog, UINT msg, WPARAM wParam, 
 
 int AskIconPlacement(HWND owner)
 {
-    return (int)DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(DLG_ICON_PLACEMENT), owner, IconPlacementProc, 0);
+    return (int)ShownOrCancelled(
+        DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(DLG_ICON_PLACEMENT), owner, IconPlacementProc, 0), 0);
 }
 
 // ---- the status window ----------------------------------------------------------------------

@@ -46,6 +46,14 @@ int CreateFolderPath(char *path)
     char *slash = NULL;
     for (char *p = path; *p; p++)
         if (*p == '\\') slash = p;
+    // A folder written with its final backslash is the folder without it:
+    // otherwise the parent made for it would be taken for an existing folder.
+    if (slash && slash[1] == 0 && slash > path && slash[-1] != ':' && slash[-1] != '\\') {
+        *slash = 0;
+        int made = CreateFolderPath(path);
+        *slash = '\\';
+        return made;
+    }
     int result = 0;
     if (slash) {
         // Create the missing parents from the outermost inwards, then this one.
@@ -94,17 +102,20 @@ static void ProposeDestination(char *proposal)
 }
 
 // A destination inside the folder that holds the installation files (or one
-// that merely starts with the same characters) is refused.
+// that merely starts with the same characters) is refused. Letter case is
+// folded as the system folds it for the code page, not for ASCII alone.
 static int IsSourceFolder(const char *source, const char *proposal)
 {
     int n = lstrlenA(source) - 1;
     if (n <= 0) return 0;
-    for (int i = 0; i < n; i++) {
-        char a = source[i], b = proposal[i];
-        if (a >= 'a' && a <= 'z') a = (char)(a - 'a' + 'A');
-        if (b >= 'a' && b <= 'z') b = (char)(b - 'a' + 'A');
-        if (a != b) return 0;
-    }
+    char a[FOLDER_SIZE], b[FOLDER_SIZE];
+    lstrcpynA(a, source, n + 1);
+    lstrcpynA(b, proposal, n + 1);
+    if (lstrlenA(b) != n) return 0;
+    CharUpperBuffA(a, (DWORD)n);
+    CharUpperBuffA(b, (DWORD)n);
+    for (int i = 0; i < n; i++)
+        if (a[i] != b[i]) return 0;
     return 1;
 }
 
@@ -150,7 +161,9 @@ static void FinishInstall(HWND owner)
         LoadMsgString(MSG_CONGRATULATIONS, caption, sizeof caption);
         if (g_bSilent) {
             if (!g_bAllowReboot) g_bRebootNeeded = 0;
-        } else if (MessageBoxA(owner, text, caption, MB_SYSTEMMODAL | MB_OKCANCEL) == IDCANCEL) {
+        } else if (MessageBoxA(owner, text, caption, MB_SYSTEMMODAL | MB_OKCANCEL) != IDOK) {
+            // Only the user's OK restarts Windows; a prompt that could not be
+            // shown (0) counts as Cancel.
             g_bRebootNeeded = 0;
         }
     } else if (!g_bSilent) {

@@ -64,11 +64,16 @@ static int JoinPath(char *out, int size, const char *folder, const char *name, i
     return 1;
 }
 
-// The 8.3 form of a path; where the file system has none, the long one.
+// The 8.3 form of a path for a command line; where the file system has none,
+// the long one in quotation marks, so that blanks in it do not split the
+// command's arguments. `out` holds SIDE_PATH_SIZE + 2 characters.
 static void ShortForm(const char *path, char *out)
 {
     DWORD n = GetShortPathNameA(path, out, SIDE_PATH_SIZE);
-    if (n == 0 || n >= SIDE_PATH_SIZE) lstrcpynA(out, path, SIDE_PATH_SIZE);
+    if (n > 0 && n < SIDE_PATH_SIZE) return;
+    lstrcpyA(out, "\"");
+    lstrcpynA(out + 1, path, SIDE_PATH_SIZE);
+    lstrcatA(out, "\"");
 }
 
 // The target is held by a running program: move it aside (NT) or leave the
@@ -91,7 +96,7 @@ static int InstallInUse(char *scratch, const char *target)
     if (!MakeSideName(target, ".new", side, sizeof side)) return 0;
     DeleteFileA(side);
     if (!ExpandFile(scratch, side)) return 0;
-    char shortSide[SIDE_PATH_SIZE], shortTarget[SIDE_PATH_SIZE], command[COMMAND_SIZE];
+    char shortSide[SIDE_PATH_SIZE + 2], shortTarget[SIDE_PATH_SIZE + 2], command[COMMAND_SIZE];
     ShortForm(side, shortSide);
     ShortForm(target, shortTarget);
     wsprintfA(command, kCopyCommand, shortSide, shortTarget);

@@ -26,10 +26,19 @@ static int JoinFolder(char *out, int size, const char *folder, const char *name)
     return 1;
 }
 
-static int FileExistsIn(const char *folder, const char *name)
+// Whether a file is in a folder, as the configuration phase must know it.
+// Only "file not found" and "path not found" mean missing: any other failure
+// (access denied, a drive not ready) leaves it unknown, and a step that would
+// write over the user's file is then skipped.
+enum Presence { FILE_MISSING, FILE_PRESENT, FILE_UNKNOWN };
+
+static Presence PresenceIn(const char *folder, const char *name)
 {
     char path[SEQ_PATH_SIZE];
-    return JoinFolder(path, sizeof path, folder, name) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    if (!JoinFolder(path, sizeof path, folder, name)) return FILE_UNKNOWN;
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return FILE_PRESENT;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FILE_MISSING : FILE_UNKNOWN;
 }
 
 static void SetFailureText(char *failure, const char *format, const char *name)
@@ -148,7 +157,9 @@ int InstallIniTemplate(const char *sourceFolder, const char *destFile, const cha
         DeleteFileA(scratch);
         return -1;
     }
-    HANDLE out = CreateFileA(destFile, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    // Written only where no file is: a configuration that exists is the user's,
+    // and is never truncated.
+    HANDLE out = CreateFileA(destFile, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     if (out == INVALID_HANDLE_VALUE) {
         CloseHandle(reader.file);
         DeleteFileA(scratch);
@@ -211,7 +222,7 @@ static void InstallClassicFiles(SequenceContext *c, int wanted)
 {
     for (int i = 0; i < CLASSIC_COUNT && c->success; i++) {
         CatalogueEntry *row = &g_classicFiles[i];
-        if (!wanted && (!row->bRequired || FileExistsIn(c->destFolder, row->szInstallFile))) continue;
+        if (!wanted && (!row->bRequired || PresenceIn(c->destFolder, row->szInstallFile) != FILE_MISSING)) continue;
         if (!InstallRow(c, row, CLASSIC_FIRST + i)) return;
     }
 }
@@ -220,9 +231,11 @@ static void InstallClassicFiles(SequenceContext *c, int wanted)
 // always on a first install, on request when the user's lists were deleted.
 static int DecideSiteMerge(SequenceContext *c, DWORD flags)
 {
-    if (!FileExistsIn(c->destFolder, g_siteFiles[0].szInstallFile)) return 1;
-    if (FileExistsIn(c->destFolder, kOriginalIni)) return 0;
-    if (FileExistsIn(c->destFolder, g_siteFiles[1].szInstallFile)) return 0;
+    Presence current = PresenceIn(c->destFolder, g_siteFiles[0].szInstallFile);
+    if (current == FILE_MISSING) return 1;
+    if (current == FILE_UNKNOWN) return 0;
+    if (PresenceIn(c->destFolder, kOriginalIni) != FILE_MISSING) return 0;
+    if (PresenceIn(c->destFolder, g_siteFiles[1].szInstallFile) != FILE_MISSING) return 0;
     if (flags & INSTALL_UNATTENDED) return 0;
     char text[512], caption[256];
     text[0] = caption[0] = 0;
@@ -251,7 +264,7 @@ static void InstallSiteFiles(SequenceContext *c, DWORD flags)
     }
     for (int i = 1; i < SITE_COUNT; i++) {
         CatalogueEntry *row = &g_siteFiles[i];
-        if (!FileExistsIn(c->destFolder, row->szFile)) {
+        if (PresenceIn(c->destFolder, row->szFile) == FILE_MISSING) {
             int r = InstallFile(c->sourceFolder, row->szInstallFile, c->destFolder, c->owner, c->statusControl,
                                 SITE_FIRST + i, (int)row->bRequired);
             row->iResult = r;

@@ -85,6 +85,7 @@ typedef HKEY *PHKEY;
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
+#define ERROR_INVALID_DATA 13L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_DRIVE 15L
 #define ERROR_WRITE_FAULT 29L
@@ -178,6 +179,8 @@ LPSTR lstrcpynA(LPSTR dst, LPCSTR src, int size);
 LPSTR lstrcatA(LPSTR dst, LPCSTR src);
 int lstrcmpA(LPCSTR a, LPCSTR b);
 int lstrcmpiA(LPCSTR a, LPCSTR b);
+// Upper-cases `length` bytes in place by the ANSI code page (Windows-1252 here).
+DWORD CharUpperBuffA(LPSTR text, DWORD length);
 int wsprintfA(LPSTR buffer, LPCSTR format, ...);
 int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args);
 

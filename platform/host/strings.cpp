@@ -50,6 +50,24 @@ int lstrcmpiA(LPCSTR a, LPCSTR b)
     }
 }
 
+// Windows-1252, as the system's ANSI code page folds it: the ASCII letters,
+// the accented letters of 0xE0-0xFE (not the division sign 0xF7), and the
+// four letters of the 0x80 block whose capitals lie elsewhere.
+DWORD CharUpperBuffA(LPSTR text, DWORD length)
+{
+    for (DWORD i = 0; i < length; i++) {
+        unsigned char c = (unsigned char)text[i];
+        if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
+            c = (unsigned char)(c - 0x20);
+        else if (c == 0x9A || c == 0x9C || c == 0x9E)
+            c = (unsigned char)(c - 0x10);
+        else if (c == 0xFF)
+            c = 0x9F;
+        text[i] = (char)c;
+    }
+    return length;
+}
+
 // One conversion of a printf-style format: flags, width, precision, size, type.
 struct Conversion {
     bool left, zero, alt;
