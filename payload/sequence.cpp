@@ -30,15 +30,15 @@ static int JoinFolder(char *out, int size, const char *folder, const char *name)
 // Only "file not found" and "path not found" mean missing: any other failure
 // (access denied, a drive not ready) leaves it unknown, and a step that would
 // write over the user's file is then skipped.
-enum Presence { FILE_MISSING, FILE_PRESENT, FILE_UNKNOWN };
+enum Presence { PRESENCE_MISSING, PRESENCE_PRESENT, PRESENCE_UNKNOWN };
 
 static Presence PresenceIn(const char *folder, const char *name)
 {
     char path[SEQ_PATH_SIZE];
-    if (!JoinFolder(path, sizeof path, folder, name)) return FILE_UNKNOWN;
-    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return FILE_PRESENT;
+    if (!JoinFolder(path, sizeof path, folder, name)) return PRESENCE_UNKNOWN;
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return PRESENCE_PRESENT;
     DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FILE_MISSING : FILE_UNKNOWN;
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PRESENCE_MISSING : PRESENCE_UNKNOWN;
 }
 
 static void SetFailureText(char *failure, const char *format, const char *name)
@@ -222,7 +222,7 @@ static void InstallClassicFiles(SequenceContext *c, int wanted)
 {
     for (int i = 0; i < CLASSIC_COUNT && c->success; i++) {
         CatalogueEntry *row = &g_classicFiles[i];
-        if (!wanted && (!row->bRequired || PresenceIn(c->destFolder, row->szInstallFile) != FILE_MISSING)) continue;
+        if (!wanted && (!row->bRequired || PresenceIn(c->destFolder, row->szInstallFile) != PRESENCE_MISSING)) continue;
         if (!InstallRow(c, row, CLASSIC_FIRST + i)) return;
     }
 }
@@ -232,10 +232,10 @@ static void InstallClassicFiles(SequenceContext *c, int wanted)
 static int DecideSiteMerge(SequenceContext *c, DWORD flags)
 {
     Presence current = PresenceIn(c->destFolder, g_siteFiles[0].szInstallFile);
-    if (current == FILE_MISSING) return 1;
-    if (current == FILE_UNKNOWN) return 0;
-    if (PresenceIn(c->destFolder, kOriginalIni) != FILE_MISSING) return 0;
-    if (PresenceIn(c->destFolder, g_siteFiles[1].szInstallFile) != FILE_MISSING) return 0;
+    if (current == PRESENCE_MISSING) return 1;
+    if (current == PRESENCE_UNKNOWN) return 0;
+    if (PresenceIn(c->destFolder, kOriginalIni) != PRESENCE_MISSING) return 0;
+    if (PresenceIn(c->destFolder, g_siteFiles[1].szInstallFile) != PRESENCE_MISSING) return 0;
     if (flags & INSTALL_UNATTENDED) return 0;
     char text[512], caption[256];
     text[0] = caption[0] = 0;
@@ -264,7 +264,7 @@ static void InstallSiteFiles(SequenceContext *c, DWORD flags)
     }
     for (int i = 1; i < SITE_COUNT; i++) {
         CatalogueEntry *row = &g_siteFiles[i];
-        if (PresenceIn(c->destFolder, row->szFile) == FILE_MISSING) {
+        if (PresenceIn(c->destFolder, row->szFile) == PRESENCE_MISSING) {
             int r = InstallFile(c->sourceFolder, row->szInstallFile, c->destFolder, c->owner, c->statusControl,
                                 SITE_FIRST + i, (int)row->bRequired);
             row->iResult = r;

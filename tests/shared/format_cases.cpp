@@ -66,3 +66,17 @@ TEST(PlatformFormat, WsprintfHas32BitIntegersAndALimit)
     EXPECT_EQ(wsprintfA(out, "%s", big.c_str()), 1024);
     EXPECT_EQ(strlen(out), 1023u);
 }
+
+// Case folding by the ANSI code page (Windows-1252), as the source-folder test
+// relies on: accented letters fold too, the division sign and sharp s do not.
+TEST(PlatformFormat, UpperCaseByTheCodePage)
+{
+    char text[] = "c:\\t\xE9mp\\\xE0\xFE\xF7\xDF\xFF\x9A\x9C\x9E~z{";
+    DWORD n = (DWORD)strlen(text);
+    EXPECT_EQ(CharUpperBuffA(text, n), n);
+    EXPECT_STREQ(text, "C:\\T\xC9MP\\\xC0\xDE\xF7\xDF\x9F\x8A\x8C\x8E~Z{");
+    // Only the given length is touched.
+    char part[] = "abc";
+    CharUpperBuffA(part, 2);
+    EXPECT_STREQ(part, "ABc");
+}
