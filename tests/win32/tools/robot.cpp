@@ -45,7 +45,9 @@
 //   shot NAME             prints "SHOT NAME" and waits (60 s) until the file
 //       NAME.shot appears in the current folder, then deletes it
 //   freeze / thaw         suspends / resumes the current dialog's thread, so a
-//       busy window can be photographed before it goes
+//       busy window can be photographed before it goes, or input given to it
+//       arrives while it is surely still at work
+//   close-window TITLE    WM_CLOSE posted to the top-level window of that title
 //   sleep MS              waits
 //   echo TEXT             prints TEXT
 //
@@ -640,6 +642,12 @@ static void Run(const Words &w)
             g_frozenThread = NULL;
             return Error("%s", "cannot suspend the dialog's thread");
         }
+    } else if (cmd == "close-window" && n == 2) {
+        // The close box of a top-level window (the main window, say), as
+        // WM_CLOSE posted to it.
+        HWND wnd = FindWindowA(NULL, w[1].c_str());
+        if (!wnd) return Error("no window \"%s\"", w[1].c_str());
+        PostMessageA(wnd, WM_CLOSE, 0, 0);
     } else if (cmd == "thaw") {
         if (g_frozenThread) {
             ResumeThread(g_frozenThread);
