@@ -83,5 +83,8 @@
 #define IDC_OFN_CHX1 1040
 #define IDC_OFN_STC2 1089
 #define IDC_OFN_CMB1 1136
+// DLG_GETGROUP
+#define IDC_GROUP_PROMPT 3010
+#define IDC_GROUP_NAME 2405
 
 #endif

@@ -86,6 +86,7 @@ void HostReset(const char *root)
     HostResetRegistry();
     HostResetProcess();
     HostResetLz();
+    HostResetDde();
     // The keys every Windows installation has.
     HostRegCreateKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
     HostRegCreateKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
@@ -102,6 +103,7 @@ void HostStartProcess()
     HostResetWindows();
     HostResetProcess();
     HostResetLz();
+    HostResetDdeClient();
 }
 
 const std::string &HostRoot() { return g_machine.root; }

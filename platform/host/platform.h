@@ -30,6 +30,7 @@ typedef intptr_t LRESULT;
 typedef intptr_t INT_PTR;
 typedef uintptr_t UINT_PTR;
 typedef uintptr_t DWORD_PTR;
+typedef uintptr_t ULONG_PTR;
 typedef uint32_t COLORREF;
 typedef char *LPSTR;
 typedef const char *LPCSTR;
@@ -455,6 +456,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 // ---- dialogs ---------------------------------------------------------------------------
 #define BST_UNCHECKED 0
 #define BST_CHECKED 1
+#define CB_ADDSTRING 0x0143
 #define BM_GETCHECK 0x00F0
 #define BM_SETCHECK 0x00F1
 #define BM_CLICK 0x00F5
@@ -521,5 +523,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj);
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop);
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int show);
+
+// ---- DDE --------------------------------------------------------------------------
+#include "dde.h"
 
 #endif
