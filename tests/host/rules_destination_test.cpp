@@ -121,9 +121,7 @@ TEST_F(RulesDestination, StatusWindowBelongsToTheMainWindowAndTakesEsc)
         if (d.templateName == "DLG_COPY") status = &d;
     ASSERT_NE(status, nullptr);
     EXPECT_FALSE(status->modal);
-    HWND main = nullptr;
-    for (const HostWindowInfo &w : HostWindows())
-        if (w.className == "VNInstal") main = w.wnd;
+    HWND main = MainWindow();
     EXPECT_NE(main, nullptr);
     EXPECT_EQ(status->owner, main);
     ASSERT_EQ(status->actions.size(), 1u);

@@ -52,6 +52,13 @@ std::string RulesTest::Record(const char *key) const
     return value;
 }
 
+HWND RulesTest::MainWindow() const
+{
+    for (const HostWindowInfo &w : HostWindows())
+        if (w.className == "VNInstal") return w.wnd;
+    return nullptr;
+}
+
 void RulesTest::ExpectNothingShown() const
 {
     EXPECT_TRUE(HostMessageBoxes().empty());

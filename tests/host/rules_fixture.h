@@ -26,6 +26,8 @@ protected:
     std::string Dest(const char *name) const;
     // The install record's key in WIN.INI, "(none)" when missing.
     std::string Record(const char *key) const;
+    // The program's main window (destroyed or not), or null.
+    HWND MainWindow() const;
     // No window of the program was ever shown and no dialog was made.
     void ExpectNothingShown() const;
 };

@@ -70,7 +70,13 @@ TEST_F(RulesSiteLists, WhenTheQuestionIsAskedAndWhatIsKept)
         size_t boxes = row.answer ? 2 : 1;
         ASSERT_EQ(HostMessageBoxes().size(), boxes);
         if (row.answer) {
-            EXPECT_EQ(HostMessageBoxes()[0].caption, "Vantro Sites");
+            // Asked over the main window.
+            const HostMessageBox &question = HostMessageBoxes()[0];
+            EXPECT_EQ(question.caption, "Vantro Sites");
+            EXPECT_EQ(question.type, (unsigned)(MB_YESNO | MB_ICONQUESTION));
+            HWND main = MainWindow();
+            EXPECT_NE(main, nullptr);
+            EXPECT_EQ(question.owner, main);
         }
         EXPECT_EQ(HostMessageBoxes()[boxes - 1].text, "Installation successful!\nHappy FTP'ing!");
 
