@@ -1,0 +1,188 @@
+// How a run ends: the restart rules of the unattended mode, a failure that
+// shows nothing unattended, Cancel in the component dialog, and the outcome
+// bits the install sequence reports.
+#include "app/deferred.h"
+#include "app/main.h"
+#include "app/options.h"
+#include "controller/dialogs.h"
+#include "payload/sequence.h"
+#include "rules_fixture.h"
+
+namespace {
+
+class RulesEnding : public RulesTest {
+protected:
+    // A library of an earlier installation that a running program has mapped:
+    // installing over it defers work to the next start of Windows.
+    void LibraryInUse()
+    {
+        HostMakeFolder(kDest);
+        HostWriteFile("C:\\Program Files\\Vantro Pro\\tcore32.dll", "old");
+        HostHoldFile("C:\\Program Files\\Vantro Pro\\tcore32.dll", FILE_SHARE_READ, true);
+    }
+};
+
+// Work deferred while the install sequence runs, as a registration that needs a
+// restart would raise it.
+void RaiseRestartWhileCopying()
+{
+    if (HostFileExists("C:\\Program Files\\Vantro Pro\\tclassic.exe")) g_bRebootNeeded = 1;
+}
+
+TEST_F(RulesEnding, UnattendedRestartRules)
+{
+    struct Row {
+        const char *name;
+        const char *options;
+        bool libraryInUse, raiseDuringSequence, failLater;
+        int restarts;
+        int rebootNeededAfter;
+    } rows[] = {
+        {"ALLOWRBT, file in use: restart without a question", "ALLOWRBT=1\r\n", true, false, false, 1, 1},
+        {"ALLOWRBT true, file in use", "ALLOWRBT=TRUE\r\n", true, false, false, 1, 1},
+        {"no ALLOWRBT, file in use: no restart", "", true, false, false, 0, 0},
+        {"ALLOWRBT, restart wanted by the sequence", "ALLOWRBT=1\r\n", false, true, false, 1, 1},
+        {"no ALLOWRBT, restart wanted by the sequence: flag cleared", "", false, true, false, 0, 0},
+        {"ALLOWRBT=yes is not true", "ALLOWRBT=yes\r\n", false, true, false, 0, 0},
+        {"ALLOWRBT, file in use, then a failure: no restart", "ALLOWRBT=1\r\n", true, false, true, 0, 0},
+        {"ALLOWRBT, restart wanted, then a failure: no restart", "ALLOWRBT=1\r\n", false, true, true, 0, 0},
+        {"ALLOWRBT, nothing deferred", "ALLOWRBT=1\r\n", false, false, false, 0, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        MachineTest::TearDown();
+        SetUp();
+        Options(std::string("[INSTALL]\r\nQUIET=1\r\n") + row.options);
+        if (row.libraryInUse) LibraryInUse();
+        if (row.raiseDuringSequence) HostOnIdle(RaiseRestartWhileCopying);
+        if (row.failLater) HostRemoveResource("EXE", "EXEFILE5");  // tlink.exe, a required common file
+        EXPECT_EQ(RunSetup(), 0);
+        EXPECT_EQ(HostRestartState().requests, row.restarts);
+        EXPECT_EQ(g_bRebootNeeded, row.rebootNeededAfter);
+        ExpectNothingShown();
+        EXPECT_EQ(Record("INSTOPTS"), row.failLater ? "(none)" : "12");
+        if (row.libraryInUse) {
+            EXPECT_EQ(Dest("tcore32.bak"), "old");
+        }
+    }
+}
+
+// The main window's own guard, after the controller: with the flag raised and
+// a controller that returns before it settles anything (the destination is the
+// source folder), only ALLOWRBT lets an unattended run restart.
+TEST_F(RulesEnding, MainWindowRestartsUnattendedOnlyWhenAllowed)
+{
+    struct Row {
+        const char *allow;
+        int restarts;
+    } rows[] = {{"", 0}, {"ALLOWRBT=0\r\n", 0}, {"ALLOWRBT=1\r\n", 1}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.allow);
+        MachineTest::TearDown();
+        SetUp();
+        Options(std::string("[INSTALL]\r\nQUIET=1\r\n") + row.allow + "[Vantro]\r\nDIR32=C:\\TEMP\\\r\n");
+        g_bRebootNeeded = 1;
+        EXPECT_EQ(RunSetup(), 0);
+        EXPECT_EQ(HostRestartState().requests, row.restarts);
+        ExpectNothingShown();
+    }
+}
+
+TEST_F(RulesEnding, InteractiveFailureNeverRestarts)
+{
+    LibraryInUse();
+    HostRemoveResource("EXE", "EXEFILE5");
+    ScriptInteractive();
+    HostAnswerMessageBox(IDCANCEL);  // Retry or Cancel for tlink.exe
+    HostAnswerMessageBox(IDOK);      // the failure message
+    EXPECT_EQ(RunSetup(), 0);
+    ASSERT_EQ(HostMessageBoxes().size(), 2u);
+    EXPECT_EQ(HostMessageBoxes()[1].text,
+              "Some portion of installation process failed.\r\nFailed to install required file tlink.exe.");
+    EXPECT_EQ(HostRestartState().requests, 0);
+    EXPECT_EQ(g_bRebootNeeded, 0);
+}
+
+TEST_F(RulesEnding, UnattendedFailureShowsNothing)
+{
+    struct Row {
+        const char *name;
+        const char *resource;  // removed: a required file of that table
+    } rows[] = {{"classic", "EXEFILE2"}, {"Explorer", "DLLFILE2"}, {"utility", "EXEFILE3"}, {"common", "DLLFILE7"}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        MachineTest::TearDown();
+        SetUp();
+        Options("[INSTALL]\r\nQUIET=1\r\nLOGGING=1\r\n");
+        HostRemoveResource("EXE", row.resource);
+        EXPECT_EQ(RunSetup(), 0);
+        ExpectNothingShown();
+        EXPECT_EQ(Record("DEFDIR"), "(none)");
+        // The copy failure went to the log instead; the controller's own failure
+        // text goes nowhere.
+        std::string log = ReadText("C:\\TEMP\\setup.log");
+        EXPECT_NE(log.find("Copy of "), std::string::npos);
+        EXPECT_EQ(log.find("Some portion"), std::string::npos);
+    }
+}
+
+TEST_F(RulesEnding, CancelInTheComponentDialogInstallsNothing)
+{
+    struct Row {
+        const char *name;
+        HostDialogStep step;
+    } rows[] = {{"Cancel", HostClick(IDCANCEL)}, {"Esc", HostPressEsc()}, {"close box", HostCloseBox()}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        MachineTest::TearDown();
+        SetUp();
+        // A restart left wanted from before must not survive a cancelled run.
+        g_bRebootNeeded = 1;
+        ScriptInteractive({row.step}, false);
+        EXPECT_EQ(RunSetup(), 0);
+        EXPECT_EQ(g_bRebootNeeded, 0);
+        EXPECT_EQ(HostRestartState().requests, 0);
+        EXPECT_TRUE(HostMessageBoxes().empty());
+        EXPECT_EQ(HostOpenDialog("DLG_COPY"), nullptr);
+        for (const HostDialogRecord &d : HostDialogsShown()) EXPECT_NE(d.templateName, "DLG_COPY");
+        for (const char *file : {"tclassic.exe", "shellext.dll", "tscript.exe", "tlink.exe", "Vantro.ini"})
+            EXPECT_FALSE(DestHas(file)) << file;
+        for (const char *key : {"DEFDIR", "INSTOPTS", "PRO", "DIR"}) EXPECT_EQ(Record(key), "(none)") << key;
+    }
+}
+
+TEST_F(RulesEnding, ReportBitsOfTheSequence)
+{
+    struct Row {
+        const char *name;
+        const char *missingResource;  // null: nothing missing
+        bool cancel;
+        int success;
+    } rows[] = {
+        {"success", nullptr, false, 1},
+        {"a required file fails", "DLLFILE1", false, 0},
+        {"a file not required fails", "CNTFILE1", false, 1},
+        {"Cancel", nullptr, true, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        MachineTest::TearDown();
+        SetUp();
+        SetCurrentDirectoryA("C:\\TEMP");
+        lstrcpyA(g_szTempName, "WFT9.TMP");
+        HostMakeFolder(kDest);
+        if (row.missingResource) HostRemoveResource("EXE", row.missingResource);
+        g_bCancelled = row.cancel;
+        g_bSilent = 1;  // a required failure is logged, not asked
+        char failure[512];
+        DWORD report = 0x8 | 0x1 | 0x10000;  // left over: the sequence starts from 0
+        int result = RunInstallSequence("C:\\TEMP\\", kDest, 0x1 | 0x2 | 0x4 | 0x10000000, &report, nullptr, nullptr,
+                                        failure);
+        EXPECT_EQ(result != 0, row.success != 0);
+        EXPECT_EQ((report & 0x1) != 0, row.success != 0);
+        EXPECT_EQ((report & 0x8) != 0, row.success == 0);
+        EXPECT_EQ(report & 0x10000, 0u);
+    }
+}
+
+}  // namespace
