@@ -161,12 +161,26 @@ public:
         }
         CloseHandle(info.hThread);
         process_ = info.hProcess;
-        // The first line; the pipe ends early when the holder ends.
+        // The first line, read only once it is there, for at most two minutes;
+        // the pipe ends early when the holder ends.
         std::string first;
-        char c;
-        DWORD got;
-        while (ReadFile(readEnd, &c, 1, &got, NULL) && got == 1 && c != '\n')
+        DWORD limit = GetTickCount() + 120000;
+        for (;;) {
+            DWORD available = 0;
+            if (!PeekNamedPipe(readEnd, NULL, 0, NULL, &available, NULL)) break;  // the holder ended
+            if (available == 0) {
+                if ((LONG)(GetTickCount() - limit) >= 0) {
+                    first = "(no line from holder.exe in time: " + first + ")";
+                    break;
+                }
+                Sleep(20);
+                continue;
+            }
+            char c;
+            DWORD got;
+            if (!ReadFile(readEnd, &c, 1, &got, NULL) || got != 1 || c == '\n') break;
             if (c != '\r') first += c;
+        }
         CloseHandle(readEnd);
         return first;
     }
@@ -206,7 +220,7 @@ public:
     ~BoxAnswerer()
     {
         stop_ = 1;
-        WaitForSingleObject(thread_, INFINITE);
+        WaitForSingleObject(thread_, 60000);  // it looks at stop_ every 50 ms
         CloseHandle(thread_);
     }
 
