@@ -27,6 +27,7 @@ cp "$build"/files/* "$build/check/standin_check.exe" "$dest/"
 timeout 300 wine 'C:\standin\standin_check.exe' >"$prefix/check.log" 2>&1
 rc=$?
 cat "$prefix/check.log"
+echo "run-wine-check: $(grep -c '^ok' "$prefix/check.log") passed, $(grep -c '^FAIL' "$prefix/check.log") failed"
 [ "$rc" -eq 0 ] || { echo "run-wine-check: FAILED, standin_check.exe ended with $rc"; exit 1; }
 grep -q '^0 failure(s)' "$prefix/check.log" || { echo "run-wine-check: FAILED, standin_check.exe did not finish its cases"; exit 1; }
 exit 0
