@@ -8,7 +8,11 @@
 #include "payload/extract.h"
 #include "resource.h"
 
-static const char kCopyCommand[] = "command.com /c copy %s %s";
+// The copy left for the next start of Windows, through the platform's own
+// command interpreter: NT has no command.com (Wine has none either), Windows
+// 95 and 98 have no cmd.exe.
+static const char kCopyCommandNT[] = "cmd.exe /c copy %s %s";
+static const char kCopyCommand95[] = "command.com /c copy %s %s";
 
 // The file name part of a path: after its last "\" or "/".
 static const char *FileNamePart(const char *path)
@@ -99,7 +103,7 @@ static int InstallInUse(char *scratch, const char *target)
     char shortSide[SIDE_PATH_SIZE + 2], shortTarget[SIDE_PATH_SIZE + 2], command[COMMAND_SIZE];
     ShortForm(side, shortSide);
     ShortForm(target, shortTarget);
-    wsprintfA(command, kCopyCommand, shortSide, shortTarget);
+    wsprintfA(command, g_bWinNT ? kCopyCommandNT : kCopyCommand95, shortSide, shortTarget);
     if (!AddDeferredCommand(command)) {
         DeleteFileA(side);
         return 0;

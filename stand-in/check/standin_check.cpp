@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -164,18 +165,96 @@ void CheckSsl() {
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kOwnKey[] = "Software\\Brenmoor\\Vantro\\Scheduler";
 
-// Runs tsched.exe with `switches` to its end; returns its exit code (or -1).
+// Runs tsched.exe with `switches` to its end (bounded); returns its exit code
+// (or -1 when it did not start or end in time).
 DWORD RunScheduler(const char* switches) {
   std::string line = "\"" + Path("tsched.exe") + "\" " + switches;
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi;
   if (!CreateProcessA(0, &line[0], 0, 0, FALSE, 0, 0, g_folder.c_str(), &si, &pi)) return DWORD(-1);
-  WaitForSingleObject(pi.hProcess, INFINITE);
   DWORD code = DWORD(-1);
-  GetExitCodeProcess(pi.hProcess, &code);
+  if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(pi.hProcess, &code);
+  else
+    TerminateProcess(pi.hProcess, 1);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
+  return code;
+}
+
+// The end of a long History, enough to show the last few runs.
+std::string Tail(const std::string& history) {
+  return history.size() > 60 ? "..." + history.substr(history.size() - 60) : history;
+}
+
+// The History entries after the last "-stop" (the marker each pair case
+// starts from).
+std::vector<std::string> RunsSinceStop(const std::string& history) {
+  std::vector<std::string> words;
+  size_t at = 0;
+  while (at < history.size()) {
+    size_t space = history.find(' ', at);
+    if (space == std::string::npos) space = history.size();
+    std::string word = history.substr(at, space - at);
+    if (word == "-stop")
+      words.clear();
+    else if (!word.empty())
+      words.push_back(word);
+    at = space + 1;
+  }
+  return words;
+}
+
+// Waits until `count` runs have recorded themselves in History since the last
+// "-stop" (bounded: a slow machine takes seconds to start a program). Returns
+// true when they did; `history` is the last History seen.
+bool WaitForRuns(size_t count, std::string* history) {
+  DWORD limit = GetTickCount() + 120000;
+  for (;;) {
+    *history = ReadValue(HKEY_CURRENT_USER, kOwnKey, "History");
+    if (RunsSinceStop(*history).size() >= count) return true;
+    if (static_cast<LONG>(GetTickCount() - limit) >= 0) return false;
+    Sleep(50);
+  }
+}
+
+// The end state after two scheduler runs: the one started second took effect.
+void CheckPairOutcome(const std::string& label, const char* first, const char* second, bool runValue,
+                      const char* atLogon, const std::string& history) {
+  std::vector<std::string> runs = RunsSinceStop(history);
+  Check((label + ": recorded in the order started").c_str(),
+        runs.size() == 2 && runs[0] == first && runs[1] == second,
+        Tail(history));
+  Check((label + ": LastCommand is the second").c_str(),
+        ReadValue(HKEY_CURRENT_USER, kOwnKey, "LastCommand") == second);
+  Check((label + ": LastResult").c_str(), ReadValue(HKEY_CURRENT_USER, kOwnKey, "LastResult") == "ok");
+  Check((label + ": StartAtLogon").c_str(),
+        ReadValue(HKEY_CURRENT_USER, kOwnKey, "StartAtLogon") == atLogon);
+  std::string run = ReadValue(HKEY_CURRENT_USER, kRunKey, "Vantro Queue Scheduler");
+  Check((label + ": Run value").c_str(), (run != "<missing>") == runValue, run);
+}
+
+// Creates a tsched.exe process with `switches`, suspended before its first
+// instruction, so that its start time is fixed now and its work comes later.
+bool StartSuspended(const char* switches, PROCESS_INFORMATION* pi) {
+  std::string line = "\"" + Path("tsched.exe") + "\" " + switches;
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  return CreateProcessA(0, &line[0], 0, 0, FALSE, CREATE_SUSPENDED, 0, g_folder.c_str(), &si, pi) != 0;
+}
+
+// Lets a suspended process run and waits (bounded) for its end; returns its
+// exit code, or -1 when it did not end in time.
+DWORD FinishProcess(PROCESS_INFORMATION* pi) {
+  ResumeThread(pi->hThread);
+  DWORD code = DWORD(-1);
+  if (WaitForSingleObject(pi->hProcess, 120000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(pi->hProcess, &code);
+  else
+    TerminateProcess(pi->hProcess, 1);
+  CloseHandle(pi->hThread);
+  CloseHandle(pi->hProcess);
   return code;
 }
 
@@ -219,38 +298,50 @@ void CheckScheduler() {
   }
 
   // The installer's own way: two WinExec calls, one right after the other.
-  // The second must win, because WinExec returns only once the first is done.
-  // Both orders, a few times over, so that a lucky interleaving is not taken
-  // for the rule.
-  struct PairRow { const char* first; const char* second; bool runValue; };
-  const PairRow kPairs[] = {{"-install", "-install_no_start", false},
-                            {"-install_no_start", "-install", true}};
+  // WinExec may return before the first run is done, so the two may race; the
+  // one started second must still win. Both orders, a few times over, so that
+  // a lucky interleaving is not taken for the rule.
+  struct PairRow { const char* first; const char* second; bool runValue; const char* atLogon; };
+  const PairRow kPairs[] = {{"-install", "-install_no_start", false, "0"},
+                            {"-install_no_start", "-install", true, "1"}};
   for (int round = 0; round < 3; ++round)
     for (const PairRow& pair : kPairs) {
       std::string label = std::string("WinExec ") + pair.first + " then " + pair.second;
       std::string first = "\"" + Path("tsched.exe") + "\" " + pair.first;
       std::string second = "\"" + Path("tsched.exe") + "\" " + pair.second;
-      RunScheduler("-stop");  // a known LastCommand to wait against
+      RunScheduler("-stop");  // a known History entry to count from
       UINT a = WinExec(first.c_str(), SW_SHOWNORMAL);
       UINT b = WinExec(second.c_str(), SW_SHOWNORMAL);
       Check((label + ": both start").c_str(), a > 31 && b > 31);
-      // Wait (bounded, a safeguard only) until both runs have recorded themselves.
-      const std::string tail = std::string(pair.first) + " " + pair.second;
       std::string history;
-      for (int i = 0; i < 200; ++i) {
-        history = ReadValue(HKEY_CURRENT_USER, kOwnKey, "History");
-        if (history.size() >= tail.size() &&
-            history.compare(history.size() - tail.size(), tail.size(), tail) == 0)
-          break;
-        Sleep(50);
-      }
-      Check((label + ": applied in order").c_str(),
-            history.size() >= tail.size() &&
-                history.compare(history.size() - tail.size(), tail.size(), tail) == 0,
-            history.substr(history.size() > 60 ? history.size() - 60 : 0));
-      std::string run = ReadValue(HKEY_CURRENT_USER, kRunKey, "Vantro Queue Scheduler");
-      Check((label + ": Run value").c_str(), (run != "<missing>") == pair.runValue, run);
+      Check((label + ": both runs recorded").c_str(), WaitForRuns(2, &history), Tail(history));
+      CheckPairOutcome(label, pair.first, pair.second, pair.runValue, pair.atLogon, history);
     }
+
+  // The race made certain: both processes exist, the one started second runs
+  // to its end first, and only then does the first one run. It has been
+  // overtaken and must change nothing.
+  for (const PairRow& pair : kPairs) {
+    std::string label = std::string("started ") + pair.first + " then " + pair.second + ", run the other way";
+    RunScheduler("-stop");
+    PROCESS_INFORMATION early, late;
+    bool started = StartSuspended(pair.first, &early);
+    if (started && !StartSuspended(pair.second, &late)) {
+      TerminateProcess(early.hProcess, 1);
+      CloseHandle(early.hThread);
+      CloseHandle(early.hProcess);
+      started = false;
+    }
+    Check((label + ": both start").c_str(), started);
+    if (!started) continue;
+    DWORD lateCode = FinishProcess(&late);
+    DWORD earlyCode = FinishProcess(&early);
+    Check((label + ": exit codes").c_str(), lateCode == 0 && earlyCode == 0,
+          std::to_string(lateCode) + " " + std::to_string(earlyCode));
+    std::string history;
+    Check((label + ": both runs recorded").c_str(), WaitForRuns(2, &history), Tail(history));
+    CheckPairOutcome(label, pair.first, pair.second, pair.runValue, pair.atLogon, history);
+  }
   RunScheduler("-remove");
 }
 

@@ -2,10 +2,13 @@
 # in a fresh prefix on a virtual display and check what it left behind.
 #
 #   . "$(dirname "$0")/lib.sh"      (sources tests/wine/lib.sh too)
+#   e2e_require_wine                 ends the script as failed when Wine cannot run
 #   e2e_begin NAME                   fresh prefix in $prefix, user folders in $temp, $cdrive
 #   e2e_setup_exe [INSTALL.INI TEXT] copies VantroSetup.exe (and the robot) into C:\setup
 #   check NAME CONDITION...          one named check; counted
-#   e2e_end                          ends the prefix; prints "N passed, M failed"
+#   e2e_end                          ends the prefix
+#   e2e_summary                      prints "N passed, M failed"; fails when any
+#                                    check failed or none ran
 
 e2e_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$e2e_here/../wine/lib.sh"
@@ -22,6 +25,15 @@ e2e_need_display() {
     fi
 }
 
+# e2e_require_wine: a template prefix for this run, or the script ends here as
+# failed: a run that could not try the installer under Wine proves nothing.
+e2e_require_wine() {
+    wine_require && return 0
+    echo "  FAIL  Wine cannot run here ($wine_skip_reason): nothing was tested"
+    echo "0 passed, 1 failed"
+    exit 1
+}
+
 check() {
     local name=$1
     shift
@@ -33,6 +45,15 @@ check() {
         echo "  FAIL  $name"
     fi
 }
+
+# A script stopped part way (its time limit, Ctrl-C) still ends its prefix's
+# wineserver, so nothing of the case stays running.
+e2e_on_exit() {
+    [ -z "${prefix:-}" ] || wine_stop "$prefix"
+}
+trap e2e_on_exit EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
 
 e2e_begin() {
     e2e_name=$1
@@ -61,11 +82,12 @@ e2e_wine() {
 
 e2e_end() {
     wine_end_prefix "$prefix"
+    prefix=
 }
 
 e2e_summary() {
     echo "$e2e_passed passed, $e2e_failed failed"
-    [ "$e2e_failed" -eq 0 ]
+    [ "$e2e_failed" -eq 0 ] && [ "$e2e_passed" -gt 0 ]
 }
 
 # pixel FILE X Y: the colour of one pixel as #RRGGBB.

@@ -97,6 +97,12 @@ TEST_F(FileCopy, InstallsAndReportsProgress)
     EXPECT_STREQ(text, "Copying C:\\TEMP\\TCore32.cnt to C:\\Program Files\\Vantro Pro\\TCore32.cnt");
 }
 
+// The deferred copy of tcore32.dll as each platform's interpreter must run it:
+// the short ".new" path first, then the short target.
+static const char kCopyNT[] = "cmd.exe /c copy C:\\PROGRA~1\\VANTRO~1\\tcore32.new C:\\PROGRA~1\\VANTRO~1\\tcore32.dll";
+static const char kCopy95[] =
+    "command.com /c copy C:\\PROGRA~1\\VANTRO~1\\tcore32.new C:\\PROGRA~1\\VANTRO~1\\tcore32.dll";
+
 struct InUseRow {
     const char *name;
     bool nt;
@@ -105,18 +111,25 @@ struct InUseRow {
     bool silent, allowReboot;
     const char *expectBak;   // old contents under .bak, or null
     const char *runKey;      // where the deferred copy goes, or null
+    const char *command;     // the deferred copy stored there
     int reboot;
 };
 
 TEST_F(FileCopy, InUseFallbacks)
 {
     const InUseRow rows[] = {
-        {"NT, image: moved aside", true, true, false, false, false, "old", nullptr, 1},
-        {"NT, image, stale .bak replaced", true, true, true, false, false, "old", nullptr, 1},
-        {"NT, open file: deferred copy", true, false, false, false, false, nullptr, kRunOnce, 1},
-        {"95, image: deferred copy", false, true, false, false, false, nullptr, kRunServicesOnce, 1},
-        {"unattended with ALLOWRBT", false, true, false, true, true, nullptr, kRunServicesOnce, 1},
-        {"unattended without ALLOWRBT", true, true, false, true, false, "old", nullptr, 0},
+        {"NT, image: moved aside", true, true, false, false, false, "old", nullptr, nullptr, 1},
+        {"NT, image, stale .bak replaced", true, true, true, false, false, "old", nullptr, nullptr, 1},
+        {"NT, open file: deferred copy through cmd.exe", true, false, false, false, false, nullptr, kRunOnce, kCopyNT,
+         1},
+        {"NT, open file, unattended with ALLOWRBT", true, false, false, true, true, nullptr, kRunOnce, kCopyNT, 1},
+        {"NT, open file, unattended without ALLOWRBT", true, false, false, true, false, nullptr, kRunOnce, kCopyNT, 0},
+        {"95, image: deferred copy through command.com", false, true, false, false, false, nullptr, kRunServicesOnce,
+         kCopy95, 1},
+        {"95, open file: deferred copy through command.com", false, false, false, false, false, nullptr,
+         kRunServicesOnce, kCopy95, 1},
+        {"unattended with ALLOWRBT", false, true, false, true, true, nullptr, kRunServicesOnce, kCopy95, 1},
+        {"unattended without ALLOWRBT", true, true, false, true, false, "old", nullptr, nullptr, 0},
     };
     for (const InUseRow &row : rows) {
         SCOPED_TRACE(row.name);
@@ -136,13 +149,16 @@ TEST_F(FileCopy, InUseFallbacks)
         if (row.expectBak) {
             EXPECT_EQ(Dest("tcore32.bak"), row.expectBak);
             EXPECT_EQ(Dest("tcore32.dll"), NewBytes(kDll));
+            EXPECT_TRUE(HostRegValueNames(kRunOnce).empty());
+            EXPECT_TRUE(HostRegValueNames(kRunServicesOnce).empty());
         } else {
             EXPECT_EQ(Dest("tcore32.dll"), "old");
             EXPECT_EQ(Dest("tcore32.new"), NewBytes(kDll));
             std::string command;
             ASSERT_TRUE(HostRegGetValue(row.runKey, "Brenmoor0", nullptr, &command));
-            EXPECT_EQ(command, std::string("command.com /c copy C:\\PROGRA~1\\VANTRO~1\\tcore32.new "
-                                           "C:\\PROGRA~1\\VANTRO~1\\tcore32.dll") + '\0');
+            EXPECT_EQ(command, std::string(row.command) + '\0');
+            const char *otherKey = row.runKey == kRunOnce ? kRunServicesOnce : kRunOnce;
+            EXPECT_TRUE(HostRegValueNames(otherKey).empty());
         }
     }
 }

@@ -3,7 +3,7 @@
 # each copy. Source it from a bash script:
 #
 #   . "$(dirname "$0")/lib.sh"
-#   wine_require || exit 0              # prints why and skips when Wine cannot run
+#   wine_require || exit 1              # prints why; a run without Wine is a failure
 #   prefix=$(wine_fresh_prefix mytest)
 #   wine_run "$prefix" "$log" 600 prog.exe args...; rc=$?
 #   wine_end_prefix "$prefix"
@@ -26,7 +26,7 @@ wine_probe_timeout=${VANTRO_WINE_PROBE_TIMEOUT:-300}
 # No menu builder either: it would write desktop files for the shortcuts we make.
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
-# Why the last wine_require failed, for the skip message.
+# Why the last wine_require failed, for the failure message.
 wine_skip_reason=
 
 # wine_winpath PATH: the Windows form (Z:\...) of an absolute Unix path.
@@ -96,7 +96,7 @@ wine_require() {
         export VANTRO_WINE_TEMPLATE="$t"
         return 0
     fi
-    echo "SKIPPED: Wine cannot run here: $wine_skip_reason" >&2
+    echo "FAILED: Wine cannot run here: $wine_skip_reason" >&2
     return 1
 }
 

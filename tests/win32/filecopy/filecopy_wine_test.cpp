@@ -4,6 +4,8 @@
 // executable's own payload. The fallbacks then meet the system's real sharing
 // rules, short names and registry, not a model of them.
 //
+// VANTRO_PAYLOAD_FILES names the folder of the stand-in's original files as
+// built (a Z:\ path): what each install must leave is those bytes.
 // VANTRO_EXPECT_WINNT (0 or 1), when set, is what start-up must make of the OS
 // environment variable this run was given.
 #include <gtest/gtest.h>
@@ -27,15 +29,17 @@
 static const char kRunParent[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 static const char kScratchName[] = "WFTFCOPY.TMP";
 
-// The catalogue rows used here, with their resource indexes.
-static const CatalogueEntry &kProgram = g_classicFiles[0];  // tclassic.exe, required
-static const CatalogueEntry &kLibrary = g_classicFiles[1];  // tcore32.dll, required
-static const CatalogueEntry &kHelp = g_classicFiles[3];     // tcore32.hlp, required
-static const CatalogueEntry &kOtherHelp = g_explorerFiles[3];  // navhelp.hlp, not required
-static const int kProgramIndex = CLASSIC_FIRST + 0;
-static const int kLibraryIndex = CLASSIC_FIRST + 1;
-static const int kHelpIndex = CLASSIC_FIRST + 3;
-static const int kOtherHelpIndex = EXPLORER_FIRST + 3;
+// The catalogue rows used here, as the product's catalogue documents them:
+// installed name, resource index, required.
+struct FileRow {
+    const char *szInstallFile;
+    int index;
+    int bRequired;
+};
+static const FileRow kProgram = {"tclassic.exe", 0, 1};
+static const FileRow kLibrary = {"tcore32.dll", 1, 1};
+static const FileRow kHelp = {"tcore32.hlp", 3, 1};
+static const FileRow kOtherHelp = {"navhelp.hlp", 7, 0};
 
 static std::string TempFolder()
 {
@@ -157,12 +161,26 @@ public:
         }
         CloseHandle(info.hThread);
         process_ = info.hProcess;
-        // The first line; the pipe ends early when the holder ends.
+        // The first line, read only once it is there, for at most two minutes;
+        // the pipe ends early when the holder ends.
         std::string first;
-        char c;
-        DWORD got;
-        while (ReadFile(readEnd, &c, 1, &got, NULL) && got == 1 && c != '\n')
+        DWORD limit = GetTickCount() + 120000;
+        for (;;) {
+            DWORD available = 0;
+            if (!PeekNamedPipe(readEnd, NULL, 0, NULL, &available, NULL)) break;  // the holder ended
+            if (available == 0) {
+                if ((LONG)(GetTickCount() - limit) >= 0) {
+                    first = "(no line from holder.exe in time: " + first + ")";
+                    break;
+                }
+                Sleep(20);
+                continue;
+            }
+            char c;
+            DWORD got;
+            if (!ReadFile(readEnd, &c, 1, &got, NULL) || got != 1 || c == '\n') break;
             if (c != '\r') first += c;
+        }
         CloseHandle(readEnd);
         return first;
     }
@@ -202,7 +220,7 @@ public:
     ~BoxAnswerer()
     {
         stop_ = 1;
-        WaitForSingleObject(thread_, INFINITE);
+        WaitForSingleObject(thread_, 60000);  // it looks at stop_ every 50 ms
         CloseHandle(thread_);
     }
 
@@ -284,27 +302,19 @@ protected:
         DeleteFileA((temp + "setup.log").c_str());
     }
 
-    // The file payload `index` installs, expanded by the product's own code
-    // into a folder of its own.
-    std::string NewBytes(int index, const char *name)
+    // The bytes the file `name` must have once installed: the stand-in's
+    // original as built, not anything the product itself expanded.
+    std::string NewBytes(const char *name)
     {
-        std::string folder = temp + "reference";
-        CreateDirectoryA(folder.c_str(), NULL);
-        char scratch[MAX_PATH];
-        lstrcpyA(scratch, (temp + "WFTREF.TMP").c_str());
-        std::string out = folder + "\\" + name;
-        EXPECT_EQ(WritePayloadFile(GetModuleHandleA(NULL), index, temp.c_str(), "WFTREF.TMP"), 1);
-        EXPECT_EQ(ExpandFile(scratch, out.c_str()), 1);
-        DeleteFileA(scratch);
-        std::string bytes = ReadAll(out);
-        DeleteFileA(out.c_str());
-        RemoveDirectoryA(folder.c_str());
-        return bytes;
+        const char *originals = getenv("VANTRO_PAYLOAD_FILES");
+        EXPECT_NE(originals, nullptr) << "set VANTRO_PAYLOAD_FILES to the folder of the original files";
+        if (!originals) return "(VANTRO_PAYLOAD_FILES is not set)";
+        return ReadAll(std::string(originals) + "\\" + name);
     }
 
-    int Install(const CatalogueEntry &row, int index)
+    int Install(const FileRow &row)
     {
-        return InstallFile(temp.c_str(), row.szInstallFile, dest.c_str(), NULL, NULL, index, (int)row.bRequired);
+        return InstallFile(temp.c_str(), row.szInstallFile, dest.c_str(), NULL, NULL, row.index, row.bRequired);
     }
 
     std::string At(const char *name) { return dest + "\\" + name; }
@@ -318,26 +328,28 @@ static std::string OldVersionOf(const std::string &bytes) { return bytes + "old 
 
 struct InUseRow {
     const char *name;
-    const CatalogueEntry *row;
-    int index;
+    const FileRow *row;
     int winNT;
     const char *hold;           // "image" or "open"
     bool staleBak;              // a ".bak" of an earlier run is there
     const char *side;           // the side name expected: ".bak" (old moved) or ".new" (deferred)
     const char *runKey;         // where the deferred copy must be stored, or null
+    const char *interpreter;    // the deferred copy's command interpreter
 };
 
 TEST_F(FileCopyOnWindows, HeldProgramsAndLibrariesAreInstalledByAFallback)
 {
     const InUseRow rows[] = {
-        {"NT, library loaded: old one moved aside", &kLibrary, kLibraryIndex, 1, "image", false, ".bak", nullptr},
-        {"NT, library loaded, stale .bak replaced", &kLibrary, kLibraryIndex, 1, "image", true, ".bak", nullptr},
-        {"NT, program mapped as a running image: moved aside", &kProgram, kProgramIndex, 1, "image", false, ".bak",
+        {"NT, library loaded: old one moved aside", &kLibrary, 1, "image", false, ".bak", nullptr, nullptr},
+        {"NT, library loaded, stale .bak replaced", &kLibrary, 1, "image", true, ".bak", nullptr, nullptr},
+        {"NT, program mapped as a running image: moved aside", &kProgram, 1, "image", false, ".bak", nullptr,
          nullptr},
-        {"NT, library open without delete sharing: deferred copy", &kLibrary, kLibraryIndex, 1, "open", false, ".new",
-         "RunOnce"},
-        {"95, library loaded: deferred copy", &kLibrary, kLibraryIndex, 0, "image", false, ".new", "RunServicesOnce"},
-        {"95, library open: deferred copy", &kLibrary, kLibraryIndex, 0, "open", false, ".new", "RunServicesOnce"},
+        {"NT, library open without delete sharing: deferred copy through cmd.exe", &kLibrary, 1, "open", false,
+         ".new", "RunOnce", "cmd.exe"},
+        {"95, library loaded: deferred copy through command.com", &kLibrary, 0, "image", false, ".new",
+         "RunServicesOnce", "command.com"},
+        {"95, library open: deferred copy through command.com", &kLibrary, 0, "open", false, ".new",
+         "RunServicesOnce", "command.com"},
     };
     for (const InUseRow &row : rows) {
         SCOPED_TRACE(row.name);
@@ -345,7 +357,7 @@ TEST_F(FileCopyOnWindows, HeldProgramsAndLibrariesAreInstalledByAFallback)
         SetUp();
         g_bWinNT = row.winNT;
         const char *name = row.row->szInstallFile;
-        std::string fresh = NewBytes(row.index, name);
+        std::string fresh = NewBytes(name);
         ASSERT_GT(fresh.size(), 1000u);
         std::string old = OldVersionOf(fresh);
         std::string base = std::string(name).substr(0, std::string(name).rfind('.'));
@@ -356,7 +368,7 @@ TEST_F(FileCopyOnWindows, HeldProgramsAndLibrariesAreInstalledByAFallback)
         HeldFile holder;
         ASSERT_EQ(holder.Hold(row.hold, At(name)), "holding");
         BoxAnswerer answerer;
-        EXPECT_EQ(Install(*row.row, row.index), 0);
+        EXPECT_EQ(Install(*row.row), 0);
         EXPECT_TRUE(answerer.boxes.empty()) << answerer.boxes.front().text;
 
         EXPECT_EQ(g_bRebootNeeded, 1);
@@ -378,7 +390,8 @@ TEST_F(FileCopyOnWindows, HeldProgramsAndLibrariesAreInstalledByAFallback)
             EXPECT_EQ(shortNew.find(' '), std::string::npos) << shortNew;
             EXPECT_EQ(shortTarget.find(' '), std::string::npos) << shortTarget;
             std::vector<std::pair<std::string, std::string>> stored = {
-                {"Brenmoor0", "command.com /c copy " + shortNew + " " + shortTarget + std::string(1, '\0')}};
+                {"Brenmoor0", std::string(row.interpreter) + " /c copy " + shortNew + " " + shortTarget +
+                                  std::string(1, '\0')}};
             EXPECT_EQ(DeferredValues(row.runKey), stored);
         }
         EXPECT_EQ(holder.Release(), 0);
@@ -390,23 +403,22 @@ TEST_F(FileCopyOnWindows, HeldProgramsAndLibrariesAreInstalledByAFallback)
 TEST_F(FileCopyOnWindows, SecondDeferredCopyKeepsTheFirst)
 {
     ASSERT_EQ(AddDeferredCommand("command.com /c copy A B"), 1);
-    std::string fresh = NewBytes(kLibraryIndex, kLibrary.szInstallFile);
+    std::string fresh = NewBytes(kLibrary.szInstallFile);
     ASSERT_TRUE(WriteAll(At(kLibrary.szInstallFile), OldVersionOf(fresh)));
     HeldFile holder;
     ASSERT_EQ(holder.Hold("open", At(kLibrary.szInstallFile)), "holding");
-    EXPECT_EQ(Install(kLibrary, kLibraryIndex), 0);
+    EXPECT_EQ(Install(kLibrary), 0);
     std::vector<std::pair<std::string, std::string>> stored = DeferredValues("RunOnce");
     ASSERT_EQ(stored.size(), 2u);
     EXPECT_EQ(stored[0].first + "=" + stored[0].second, "Brenmoor0=command.com /c copy A B" + std::string(1, '\0'));
     EXPECT_EQ(stored[1].first, "Brenmoor1");
-    EXPECT_EQ(stored[1].second.rfind("command.com /c copy ", 0), 0u) << stored[1].second;
+    EXPECT_EQ(stored[1].second.rfind("cmd.exe /c copy ", 0), 0u) << stored[1].second;
     EXPECT_EQ(holder.Release(), 0);
 }
 
 struct HelpRow {
     const char *name;
-    const CatalogueEntry *row;
-    int index;
+    const FileRow *row;
     int silent, logging;
     bool retryAfterRelease;  // the box's Retry is pressed once the holder let go
     int expectResult;
@@ -417,10 +429,10 @@ struct HelpRow {
 TEST_F(FileCopyOnWindows, HeldHelpFileHasNoFallback)
 {
     const HelpRow rows[] = {
-        {"not required: fails without a message", &kOtherHelp, kOtherHelpIndex, 0, 0, false, 1, 0, nullptr},
-        {"required, interactive: Retry and Cancel, Cancel", &kHelp, kHelpIndex, 0, 0, false, 1, 1, nullptr},
-        {"required, interactive: Retry once released", &kHelp, kHelpIndex, 0, 0, true, 0, 1, nullptr},
-        {"required, unattended: logged, no box", &kHelp, kHelpIndex, 1, 1, false, 1, 0,
+        {"not required: fails without a message", &kOtherHelp, 0, 0, false, 1, 0, nullptr},
+        {"required, interactive: Retry and Cancel, Cancel", &kHelp, 0, 0, false, 1, 1, nullptr},
+        {"required, interactive: Retry once released", &kHelp, 0, 0, true, 0, 1, nullptr},
+        {"required, unattended: logged, no box", &kHelp, 1, 1, false, 1, 0,
          "Copy of tcore32.hlp to %s failed. (32)\r\n"},
     };
     for (const HelpRow &row : rows) {
@@ -430,7 +442,8 @@ TEST_F(FileCopyOnWindows, HeldHelpFileHasNoFallback)
         g_bSilent = row.silent;
         g_bLogging = row.logging;
         const char *name = row.row->szInstallFile;
-        std::string fresh = NewBytes(row.index, name);
+        std::string fresh = NewBytes(name);
+        ASSERT_NE(fresh, "(missing)");
         ASSERT_TRUE(WriteAll(At(name), "old help"));
 
         HeldFile holder;
@@ -442,7 +455,7 @@ TEST_F(FileCopyOnWindows, HeldHelpFileHasNoFallback)
             released = holder.Release();
             return IDRETRY;
         };
-        EXPECT_EQ(Install(*row.row, row.index), row.expectResult);
+        EXPECT_EQ(Install(*row.row), row.expectResult);
         ASSERT_EQ((int)answerer.boxes.size(), row.expectBoxes);
         if (row.expectBoxes) {
             // The system's own reason: the file is in use by another process.

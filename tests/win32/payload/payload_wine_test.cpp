@@ -24,17 +24,74 @@ static std::string TempFolder()
     return temp;  // ends with a backslash
 }
 
-// The installed name of each resource index, from the rows the build reads too.
-static const char *const kInstalledNames[PAYLOAD_COUNT] = {
-#define PAYLOAD_ROW(res, file, packed, carried) file,
-#include "payload/payload_rows.inc"
-#undef PAYLOAD_ROW
+// The payload as the product's catalogue documents it, by resource index: the
+// installed name, and whether a normal build carries the resource. Written
+// down here rather than read from the build's own rows, so that a row the
+// build gets wrong shows.
+struct PayloadRow {
+    const char *name;
+    int carried;
 };
-static const int kCarried[PAYLOAD_COUNT] = {
-#define PAYLOAD_ROW(res, file, packed, carried) carried,
-#include "payload/payload_rows.inc"
-#undef PAYLOAD_ROW
+static const PayloadRow kRows[] = {
+    {"tclassic.exe", 1},  // 0 EXEFILE2
+    {"tcore32.dll", 1},  // 1 DLLFILE1
+    {"TCore32.cnt", 1},  // 2 CNTFILE1
+    {"tcore32.hlp", 1},  // 3 HLPFILE1
+    {"shellext.dll", 1},  // 4 DLLFILE2
+    {"navhook.dll", 1},  // 5 DLLFILE3
+    {"navhelp.cnt", 1},  // 6 CNTFILE2
+    {"navhelp.hlp", 1},  // 7 HLPFILE2
+    {"shellext.txt", 0},  // 8 TXTFILE2
+    {"tscript.exe", 1},  // 9 EXEFILE3
+    {"tscript.cnt", 1},  // 10 CNTFILE3
+    {"tscript.hlp", 1},  // 11 HLPFILE3
+    {"tscript.txt", 0},  // 12 TXTFILE3
+    {"tfind.exe", 1},  // 13 EXEFILE1
+    {"tfind.cnt", 1},  // 14 CNTFILE5
+    {"tfind.hlp", 1},  // 15 HLPFILE5
+    {"tfind.txt", 0},  // 16 TXTFILE4
+    {"tsync.exe", 1},  // 17 EXEFILE4
+    {"tsynclib.dll", 1},  // 18 DLLFILE4
+    {"tsync.cnt", 1},  // 19 CNTFILE4
+    {"tsync.hlp", 1},  // 20 HLPFILE4
+    {"tsync.txt", 0},  // 21 TXTFILE5
+    {"tqueue.exe", 1},  // 22 EXEFILE6
+    {"tsched.exe", 1},  // 23 EXEFILE7
+    {"tqueue.cnt", 1},  // 24 CNTFILE6
+    {"tqueue.hlp", 1},  // 25 HLPFILE7
+    {"tqueue.txt", 0},  // 26 TXTFILE7
+    {"turl.exe", 1},  // 27 EXEFILE8
+    {"vnbho2k0.dll", 1},  // 28 DLLFILE6
+    {"tlink.exe", 1},  // 29 EXEFILE5
+    {"tstub.dll", 1},  // 30 DLLFILE5
+    {"uninst32.exe", 1},  // 31 REMOVEFILE
+    {"relnotes.txt", 1},  // 32 TXTFILE
+    {"tlink.hlp", 0},  // 33 HLPFILE6
+    {"tcore32.pdf", 1},  // 34 TXTFILE6
+    {"orderfrm.wri", 0},  // 35 ORDER
+    {"terms.wri", 0},  // 36 LICENSE
+    {"linkup.wav", 1},  // 37 WAVE2
+    {"fault.wav", 1},  // 38 WAVE3
+    {"done.wav", 1},  // 39 WAVE1
+    {"seed.dat", 1},  // 40 DATFILE1
+    {"peer.key", 1},  // 41 SSLKEY1
+    {"peer.crt", 1},  // 42 SSLCRT1
+    {"brenmoor.crt", 1},  // 43 SSLCRT2
+    {"secsvc.dll", 1},  // 44 DLLFILE7
+    {"secsvc.hlp", 1},  // 45 SSLHLP
+    {"secsvc.cnt", 1},  // 46 SSLCNT
+    {"Vantro.ini", 1},  // 47 INIFILE1
+    {"scanners.ini", 1},  // 48 INIFILE2
+    {"collects.ini", 1},  // 49 INIFILE3
+    {"playtime.ini", 1},  // 50 INIFILE4
+    {"devices.ini", 1},  // 51 INIFILE5
+    {"brenmoor.ini", 1},  // 52 INIFILE6
+    {"services.ini", 1},  // 53 INIFILE7
+    {"programs.ini", 1},  // 54 INIFILE8
+    {"publicag.ini", 1},  // 55 INIFILE9
+    {"Install.ini", 0},  // 56 INSTINI, read by start-up only
 };
+static_assert(sizeof kRows / sizeof kRows[0] == 57, "one row per resource index, 0 to 56");
 
 TEST(PayloadOnWindows, EveryResourceExpandsToItsOriginal)
 {
@@ -45,20 +102,20 @@ TEST(PayloadOnWindows, EveryResourceExpandsToItsOriginal)
     CreateDirectoryA(out.c_str(), NULL);
     lstrcpyA(g_szTempName, "WFTPAYLD.TMP");
     int expanded = 0;
-    for (int i = 0; i < PAYLOAD_INSTINI; i++) {
-        SCOPED_TRACE(kInstalledNames[i]);
+    for (int i = 0; i < 56; i++) {  // every row but the options file
+        SCOPED_TRACE(kRows[i].name);
         int written = WritePayloadFile(GetModuleHandleA(NULL), i, temp.c_str(), g_szTempName);
-        if (!kCarried[i]) {
+        if (!kRows[i].carried) {
             EXPECT_EQ(written, 0);  // not carried: fails, and no message holds the run
             continue;
         }
         ASSERT_EQ(written, 1);
         char scratch[MAX_PATH];
         lstrcpyA(scratch, (temp + g_szTempName).c_str());
-        std::string dest = out + "\\" + kInstalledNames[i];
+        std::string dest = out + "\\" + kRows[i].name;
         EXPECT_EQ(ExpandFile(scratch, dest.c_str()), 1);
         DeleteFileA(scratch);
-        EXPECT_EQ(ReadAll(dest), ReadAll(std::string(originals) + "\\" + kInstalledNames[i]));
+        EXPECT_EQ(ReadAll(dest), ReadAll(std::string(originals) + "\\" + kRows[i].name));
         expanded++;
     }
     EXPECT_EQ(expanded, 48);

@@ -3,11 +3,14 @@
 //
 // Single commands (one process each):
 //   robot wait-window TITLE [SECONDS]   waits until a visible top-level window
-//       with this title exists; prints "client X Y W H" (the client area in
-//       screen coordinates) and "window X Y W H"; exit 0, or 1 on time-out.
+//       with this title exists and has painted; prints "client X Y W H" (the
+//       client area in screen coordinates) and "window X Y W H"; exit 0, or 1
+//       on time-out.
 //   robot gone TITLE [SECONDS]          waits until no such window exists.
-//   robot never-shown TITLE [SECONDS]   watches for SECONDS; exit 1 as soon as a
-//       visible window with this title appears, 0 when none did.
+//   robot never-shown TITLE SECONDS STOPFILE   prints "watching" once it
+//       watches, then watches until the file STOPFILE appears: exit 1 as soon
+//       as a visible window with this title appears, 0 when none did before
+//       the stop file, 3 when SECONDS passed without the stop file.
 //
 // Scripts (one process for a whole dialogue, since a Wine start costs seconds):
 //   robot script FILE                   runs the commands of FILE, one a line
@@ -48,7 +51,6 @@
 //       busy window can be photographed before it goes, or input given to it
 //       arrives while it is surely still at work
 //   close-window TITLE    WM_CLOSE posted to the top-level window of that title
-//   sleep MS              waits
 //   echo TEXT             prints TEXT
 //
 // Output, flushed per line: "> command" for each command run; "EXPECT ok LABEL:
@@ -72,16 +74,62 @@ static HWND FindVisible(const char *title)
     return (wnd && IsWindowVisible(wnd)) ? wnd : NULL;
 }
 
-// The original single commands, kept as they were.
+static const DWORD kPaintTimeout = 10000;  // a window that has not painted by then never will
+
+static int HasUpdate(HWND wnd) { return GetUpdateRect(wnd, NULL, FALSE); }
+
+static BOOL CALLBACK ChildHasUpdate(HWND child, LPARAM found)
+{
+    if (IsWindowVisible(child) && HasUpdate(child)) {
+        *(int *)found = 1;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Waits until the window's thread has handled what was sent to it before and
+// the window and its children have nothing left to paint, then until the
+// thread has been back to its message loop (where the system puts what was
+// painted on the screen). Returns 0 when the window did not answer in time.
+static int WaitPainted(HWND wnd, DWORD sendTimeout)
+{
+    DWORD_PTR ignored;
+    if (!SendMessageTimeoutA(wnd, WM_NULL, 0, 0, SMTO_NORMAL, sendTimeout, &ignored)) return 0;
+    DWORD limit = GetTickCount() + kPaintTimeout;
+    for (;;) {
+        int pending = HasUpdate(wnd);
+        if (!pending) EnumChildWindows(wnd, ChildHasUpdate, (LPARAM)&pending);
+        if (!pending || (LONG)(GetTickCount() - limit) >= 0) break;
+        Sleep(20);
+    }
+    return SendMessageTimeoutA(wnd, WM_NULL, 0, 0, SMTO_NORMAL, sendTimeout, &ignored) &&
+           SendMessageTimeoutA(wnd, WM_NULL, 0, 0, SMTO_NORMAL, sendTimeout, &ignored);
+}
+
+// The single commands, one process each.
 static int RunSingle(int argc, char **argv)
 {
     int seconds = argc > 3 ? atoi(argv[3]) : 60;
     const char *title = argv[2];
+    int never = strcmp(argv[1], "never-shown") == 0;
+    const char *stop = argc > 4 ? argv[4] : NULL;
+    if (never && !stop) {
+        fprintf(stderr, "robot: never-shown needs SECONDS and a STOPFILE\n");
+        return 2;
+    }
+    if (never) {
+        printf("watching\n");
+        fflush(stdout);
+    }
     // Poll often: an unattended run may show a window only briefly.
-    for (int i = 0; i < seconds * 20; i++) {
+    DWORD limit = GetTickCount() + (DWORD)seconds * 1000;
+    for (;;) {
         HWND wnd = FindVisible(title);
         if (strcmp(argv[1], "wait-window") == 0 && wnd) {
-            Sleep(500);  // let it finish painting
+            if (!WaitPainted(wnd, 10000)) {
+                fprintf(stderr, "robot: \"%s\" does not answer\n", title);
+                return 1;
+            }
             RECT client, window;
             POINT origin = {0, 0};
             GetClientRect(wnd, &client);
@@ -94,13 +142,18 @@ static int RunSingle(int argc, char **argv)
             return 0;
         }
         if (strcmp(argv[1], "gone") == 0 && !FindWindowA(NULL, title)) return 0;
-        if (strcmp(argv[1], "never-shown") == 0 && wnd) {
+        if (never && wnd) {
             fprintf(stderr, "robot: \"%s\" was shown\n", title);
             return 1;
         }
+        if (never && GetFileAttributesA(stop) != INVALID_FILE_ATTRIBUTES) return 0;
+        if ((LONG)(GetTickCount() - limit) >= 0) break;
         Sleep(50);
     }
-    if (strcmp(argv[1], "never-shown") == 0) return 0;
+    if (never) {
+        fprintf(stderr, "robot: stopped watching \"%s\" after %d s without the stop file\n", title, seconds);
+        return 3;
+    }
     fprintf(stderr, "robot: timed out on \"%s\"\n", title);
     return 1;
 }
@@ -257,15 +310,8 @@ static BOOL CALLBACK MatchDialog(HWND wnd, LPARAM param)
     return FALSE;
 }
 
-// Waits until the dialog's thread has handled what was sent before, so that it
-// has painted. Returns 0 when it did not answer in time.
-static int Settle(HWND dialog)
-{
-    DWORD_PTR ignored;
-    if (!SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeout, &ignored)) return 0;
-    Sleep(250);
-    return SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeout, &ignored) != 0;
-}
+// Waits until the dialog has painted. Returns 0 when it did not answer in time.
+static int Settle(HWND dialog) { return WaitPainted(dialog, kSendTimeout); }
 
 static int ButtonState(HWND control)
 {
@@ -462,8 +508,6 @@ static void Run(const Words &w)
         g_labelGiven = 1;
     } else if (cmd == "echo") {
         Line("%s", n > 1 ? w[1].c_str() : "");
-    } else if (cmd == "sleep" && n == 2) {
-        Sleep((DWORD)atoi(w[1].c_str()));
     } else if (cmd == "wait-gone") {
         if (!g_dialog) return Error("%s", "no current dialog");
         DWORD limit = GetTickCount() + (DWORD)(n > 1 ? atoi(w[1].c_str()) : 30) * 1000;
@@ -694,7 +738,8 @@ int main(int argc, char **argv)
         return RunScript(lines);
     }
     if (argc < 3) {
-        fprintf(stderr, "usage: robot wait-window|gone|never-shown TITLE [SECONDS]\n"
+        fprintf(stderr, "usage: robot wait-window|gone TITLE [SECONDS]\n"
+                        "       robot never-shown TITLE SECONDS STOPFILE\n"
                         "       robot script FILE\n"
                         "       robot do COMMAND ARGS [; COMMAND ARGS]...\n");
         return 2;
