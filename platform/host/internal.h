@@ -39,6 +39,9 @@ void HostResetLz();
 // A file open without delete sharing (by the program or another one).
 bool HostFileHeldAgainstRename(const std::string &real);
 
+// Records a problem of the run (see HostProblems) and prints it at once.
+void HostReportProblem(const std::string &what);
+
 // Upper-cases ASCII letters, as Windows compares names.
 std::string HostUpper(const std::string &s);
 

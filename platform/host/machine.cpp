@@ -1,6 +1,8 @@
 // The simulated machine: drives under a root, path resolution ignoring case,
 // environment, version, folders, fault injection and the last error.
 #include <dirent.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 
@@ -17,6 +19,7 @@ struct HostFaultRule {
     int calls;
 };
 static std::map<std::string, HostFaultRule> g_faults;
+static std::vector<std::string> g_problems;
 
 HostMachine &HostState() { return g_machine; }
 
@@ -80,6 +83,7 @@ void HostReset(const char *root)
     HostMakeFolder("C:\\WINDOWS\\SYSTEM32");
     g_lastError = 0;
     g_faults.clear();
+    g_problems.clear();
     HostResetFiles();
     HostResetResources();
     HostResetWindows();
@@ -228,6 +232,23 @@ bool HostResolvePath(const char *winPath, std::string &hostPath)
     hostPath = real;
     return true;
 }
+
+// ---- problems of the run ----------------------------------------------------------
+
+void HostReportProblem(const std::string &what)
+{
+    fprintf(stderr, "host: %s\n", what.c_str());
+    g_problems.push_back(what);
+    // A program that keeps meeting questions nobody answers is looping on them;
+    // stop it rather than let the test hang.
+    if (g_problems.size() >= 1000) {
+        fprintf(stderr, "host: %zu problems in one run; stopping\n", g_problems.size());
+        abort();
+    }
+}
+
+const std::vector<std::string> &HostProblems() { return g_problems; }
+void HostClearProblems() { g_problems.clear(); }
 
 // ---- fault injection and the last error -----------------------------------------
 

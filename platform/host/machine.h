@@ -94,6 +94,16 @@ void HostClearFaults();
 // (with the last error set) when this call is to fail.
 bool HostFault(const char *api);
 
+// ---- problems of the run ------------------------------------------------------
+// What the test did not script and the layer had to decide for it: a message
+// box with no answer queued, a modal dialog whose script ran out, a script step
+// that does not apply (see HostDialogErrors). Each is printed when it happens,
+// names the box's caption and text or the dialog's template, and is kept until
+// HostReset or HostClearProblems (HostStartProcess keeps them). The test
+// fixtures fail a test that leaves any.
+const std::vector<std::string> &HostProblems();
+void HostClearProblems();
+
 // ---- windows, the scripted user, and what was shown -------------------------------
 struct HostMessageBox {
     HWND owner;
@@ -103,8 +113,10 @@ struct HostMessageBox {
     unsigned type;
     int answer;
 };
-// Queues the answer the user will give to the next message box. With no answer
-// queued, a box is answered with its first button (IDOK, IDYES, IDRETRY...).
+// Queues the answer the user will give to the next message box. A box with no
+// answer queued is a problem of the run (see HostProblems), answered with the
+// button that goes no further: IDOK for MB_OK, IDNO for MB_YESNO, IDABORT for
+// MB_ABORTRETRYIGNORE, IDCANCEL otherwise.
 void HostAnswerMessageBox(int answer);
 // The same, with something the user does before answering (such as closing the
 // program that held a file).
@@ -169,7 +181,8 @@ bool HostBrushColor(HBRUSH brush, COLORREF &color);
 // close box posts WM_SYSCOMMAND SC_CLOSE, which the dialog turns into the
 // IDCANCEL command unless its Cancel button is disabled. When a modal dialog is
 // still up and its queue is empty, the run is wrong: the layer prints the
-// problem, records it in HostDialogErrors() and ends the dialog with IDCANCEL.
+// problem, records it in HostDialogErrors() and HostProblems() and ends the
+// dialog with IDCANCEL so that the run can end.
 //
 // Example (a test of an install question):
 //

@@ -65,6 +65,7 @@ protected:
 
 TEST_F(Install, InteractiveSuccessEndsWithCongratulations)
 {
+    HostAnswerMessageBox(IDOK);  // the closing message has OK alone
     EXPECT_EQ(Run(), 0);
     EXPECT_TRUE(DestHas("tclassic.exe"));
     EXPECT_TRUE(DestHas("shellext.dll"));
@@ -102,7 +103,10 @@ TEST_F(Install, SiteListQuestion)
         SetUp();
         EarlierConfiguration();
         std::string before = Dest("Vantro.ini");
-        if (row.answer) HostAnswerMessageBox(row.answer);
+        if (row.answer) {
+            HostAnswerMessageBox(row.answer);
+            HostAnswerMessageBox(IDOK);  // then the closing message
+        }
         EXPECT_EQ(Run(row.options), 0);
         if (!row.options) {
             ASSERT_GE(HostMessageBoxes().size(), 1u);
@@ -143,6 +147,7 @@ TEST_F(Install, CancelStopsAfterTheCurrentFile)
     // The user presses the status window's Cancel as tlink.exe, the first common
     // file, starts copying (the last utility file is in place by then).
     HostOnIdle(CancelDuringCommonFiles);
+    HostAnswerMessageBox(IDOK);  // the partial-failure message has OK alone
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(g_bCancelled, 1);
     EXPECT_EQ(g_hStatusWnd, nullptr);
@@ -160,6 +165,7 @@ TEST_F(Install, FailureNamesTheRequiredFile)
 {
     HostRemoveResource("EXE", "EXEFILE5");  // tlink.exe
     HostAnswerMessageBox(IDCANCEL);         // the copy failure's Retry or Cancel
+    HostAnswerMessageBox(IDOK);             // the partial-failure message
     EXPECT_EQ(Run(), 0);
     ASSERT_EQ(HostMessageBoxes().size(), 2u);
     EXPECT_EQ(HostMessageBoxes()[0].type, (unsigned)(MB_RETRYCANCEL | MB_ICONERROR));
@@ -173,6 +179,7 @@ TEST_F(Install, FailureNamesTheRequiredFile)
     SetUp();
     HostSetVersion(3, 51, 1057, VER_PLATFORM_WIN32_NT);
     HostRemoveResource("EXE", "EXEFILE5");
+    HostAnswerMessageBox(IDOK);  // the closing message
     EXPECT_EQ(Run(), 0);
     ASSERT_EQ(HostMessageBoxes().size(), 1u);
     EXPECT_EQ(HostMessageBoxes()[0].text, "Installation successful!\nHappy FTP'ing!");
@@ -254,6 +261,7 @@ TEST_F(Install, FoldersAreCreatedOutermostFirst)
               "Creation of Q: failed. (3)\r\nCreation of Q:\\Apps failed. (3)\r\n"
               "Creation of Q:\\Apps\\Vantro failed. (3)\r\n");
     g_bSilent = 0;
+    for (int i = 0; i < 3; i++) HostAnswerMessageBox(IDOK);  // error boxes with OK alone
     EXPECT_EQ(CreateFolderPath(bad), 0);
     ASSERT_EQ(HostMessageBoxes().size(), 3u);
     EXPECT_EQ(HostMessageBoxes()[1].caption, "Install");

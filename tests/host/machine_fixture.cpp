@@ -43,6 +43,9 @@ void MachineTest::SetUp()
 
 void MachineTest::TearDown()
 {
+    // Whatever the layer had to decide because the test did not say fails it.
+    for (const std::string &problem : HostProblems()) ADD_FAILURE() << "unscripted: " << problem;
+    HostClearProblems();
     if (!HasFailure()) {
         std::string cmd = "rm -rf '" + root_ + "'";
         if (system(cmd.c_str()) != 0) ADD_FAILURE() << "cannot remove " << root_;
