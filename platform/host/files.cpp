@@ -15,6 +15,7 @@ struct HostFile {
     std::string real;  // resolved path, the identity of the file for sharing
     DWORD access;
     DWORD share;
+    std::string path;  // the Windows path it was opened by, for faults chosen by path
 };
 
 // Opens by "other programs" (see HostHoldFile).
@@ -124,7 +125,7 @@ void HostReleaseFile(const char *winPath)
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
                    DWORD, HANDLE)
 {
-    if (HostFault("CreateFileA")) return INVALID_HANDLE_VALUE;
+    if (HostFaultOnPath("CreateFileA", path)) return INVALID_HANDLE_VALUE;
     std::string real;
     if (!HostResolvePath(path, real)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -183,7 +184,9 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    g_files[slot] = HostFile{true, fd, real, access, share};
+    std::string absolute;
+    HostAbsolutePath(path, absolute);  // succeeded above, in HostResolvePath
+    g_files[slot] = HostFile{true, fd, real, access, share, absolute};
     // Windows reports an existing file for CREATE_ALWAYS and OPEN_ALWAYS.
     SetLastError((exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
                                                                                          : 0);
@@ -195,7 +198,7 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAP
     if (written) *written = 0;
     HostFile *f = FileFromHandle(file);
     if (!f) return FALSE;
-    if (HostFault("WriteFile")) return FALSE;
+    if (HostFaultOnPath("WriteFile", f->path.c_str())) return FALSE;
     if (!(f->access & GENERIC_WRITE)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -220,7 +223,7 @@ BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED)
     if (read) *read = 0;
     HostFile *f = FileFromHandle(file);
     if (!f) return FALSE;
-    if (HostFault("ReadFile")) return FALSE;
+    if (HostFaultOnPath("ReadFile", f->path.c_str())) return FALSE;
     if (!(f->access & GENERIC_READ)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -280,7 +283,7 @@ BOOL CloseHandle(HANDLE handle)
 
 DWORD GetFileAttributesA(LPCSTR path)
 {
-    if (HostFault("GetFileAttributesA")) return INVALID_FILE_ATTRIBUTES;
+    if (HostFaultOnPath("GetFileAttributesA", path)) return INVALID_FILE_ATTRIBUTES;
     std::string real;
     struct stat st;
     if (!HostResolvePath(path, real) || stat(real.c_str(), &st) != 0) {
@@ -293,7 +296,7 @@ DWORD GetFileAttributesA(LPCSTR path)
 
 BOOL DeleteFileA(LPCSTR path)
 {
-    if (HostFault("DeleteFileA")) return FALSE;
+    if (HostFaultOnPath("DeleteFileA", path)) return FALSE;
     std::string real;
     if (!HostResolvePath(path, real) || !RealExists(real)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -321,7 +324,7 @@ BOOL DeleteFileA(LPCSTR path)
 
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES)
 {
-    if (HostFault("CreateDirectoryA")) return FALSE;
+    if (HostFaultOnPath("CreateDirectoryA", path)) return FALSE;
     std::string real;
     if (!HostResolvePath(path, real)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -344,7 +347,7 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES)
 
 BOOL RemoveDirectoryA(LPCSTR path)
 {
-    if (HostFault("RemoveDirectoryA")) return FALSE;
+    if (HostFaultOnPath("RemoveDirectoryA", path)) return FALSE;
     std::string real;
     if (!HostResolvePath(path, real) || !RealIsDir(real)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -359,7 +362,7 @@ BOOL RemoveDirectoryA(LPCSTR path)
 
 UINT GetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT unique, LPSTR buffer)
 {
-    if (HostFault("GetTempFileNameA")) return 0;
+    if (HostFaultOnPath("GetTempFileNameA", folder)) return 0;
     std::string base = folder ? folder : "";
     if (base.empty() || (base.back() != '\\' && base.back() != '/')) base += "\\";
     std::string pre = prefix ? std::string(prefix).substr(0, 3) : "";
@@ -426,7 +429,7 @@ bool HostFileExists(const char *winPath)
 
 BOOL MoveFileA(LPCSTR from, LPCSTR to)
 {
-    if (HostFault("MoveFileA")) return FALSE;
+    if (HostFaultOnPath("MoveFileA", from, to)) return FALSE;
     std::string src, dst;
     if (!HostResolvePath(from, src) || !RealExists(src)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -460,7 +463,7 @@ BOOL MoveFileA(LPCSTR from, LPCSTR to)
 // msvcrt's rename goes through the same system call as MoveFileA.
 extern "C" int rename(const char *from, const char *to) noexcept
 {
-    if (HostFault("rename")) return -1;
+    if (HostFaultOnPath("rename", from, to)) return -1;
     return MoveFileA(from, to) ? 0 : -1;
 }
 
@@ -496,7 +499,7 @@ static std::string ShortAlias(const std::string &name)
 
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
 {
-    if (HostFault("GetShortPathNameA")) return 0;
+    if (HostFaultOnPath("GetShortPathNameA", longPath)) return 0;
     std::string absolute, real;
     if (!HostAbsolutePath(longPath, absolute) || !HostResolvePath(absolute.c_str(), real) || !RealExists(real)) {
         SetLastError(ERROR_FILE_NOT_FOUND);

@@ -87,12 +87,29 @@ const char *HostStringTableText(unsigned id);
 
 // ---- fault injection ------------------------------------------------------------
 // Makes the nth call (1-based, counted from now) of the named API fail with
-// `error`; nth 0 makes every call fail. Cleared by HostReset or HostClearFaults.
+// `error`; nth 0 makes every call fail. Cleared by HostReset, HostStartProcess
+// or HostClearFaults; a new rule for the same API replaces the old one.
 void HostFailCall(const char *api, int nth, unsigned long error);
+// The same, counting only the calls with that argument: for file APIs a path
+// (compared as an absolute Windows path, ignoring case; ReadFile, WriteFile and
+// LZCopy by the path their handle was opened with; MoveFileA by either name),
+// for registry key APIs the subkey as passed, for value APIs the value name.
+// Example: HostFailCallOn("CreateFileA", "C:\\DEST\\tcore32.dll", 1, ERROR_ACCESS_DENIED).
+void HostFailCallOn(const char *api, const char *arg, int nth, unsigned long error);
 void HostClearFaults();
+// How many calls of an API (with that argument, when given, compared as above)
+// the layer has seen since HostReset or HostClearCallCounts, the layer's own
+// inner calls included (GetTempFileNameA opens files with CreateFileA).
+int HostCallCount(const char *api, const char *arg = nullptr);
+void HostClearCallCounts();
+// How many calls the rules made fail since the rules were last cleared.
+int HostFaultsFired();
 // Used by the layer's own functions at entry: counts the call and returns true
-// (with the last error set) when this call is to fail.
+// (with the last error set) when this call is to fail. HostFaultOn also names
+// the call's registry names, HostFaultOnPath its paths (one or two, null for none).
 bool HostFault(const char *api);
+bool HostFaultOn(const char *api, const char *arg1, const char *arg2 = nullptr);
+bool HostFaultOnPath(const char *api, const char *path1, const char *path2 = nullptr);
 
 // ---- problems of the run ------------------------------------------------------
 // What the test did not script and the layer had to decide for it: a message
