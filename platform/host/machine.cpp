@@ -94,6 +94,7 @@ void HostReset(const char *root)
     g_callCounts.clear();
     g_problems.clear();
     HostResetFiles();
+    HostResetFileAttributes();
     HostResetResources();
     HostResetWindows();
     HostResetRegistry();
@@ -224,16 +225,21 @@ bool HostResolvePath(const char *winPath, std::string &hostPath)
         std::string comp = absolute.substr(i, end - i);
         if (!comp.empty()) {
             std::string match = comp;
+            bool found = false;
             if (DIR *d = opendir(real.c_str())) {
                 std::string want = HostUpper(comp);
                 while (struct dirent *e = readdir(d)) {
                     if (HostUpper(e->d_name) == want) {
                         match = e->d_name;
+                        found = true;
                         break;
                     }
                 }
                 closedir(d);
             }
+            // No such long name: perhaps the short alias of one.
+            std::string longName;
+            if (!found && HostAliasLookup(real, comp, longName)) match = longName;
             real += "/" + match;
         }
         i = end + 1;
