@@ -99,13 +99,21 @@ static int InstallInUse(char *scratch, const char *target)
     }
     if (!MakeSideName(target, ".new", side, sizeof side)) return 0;
     DeleteFileA(side);
-    if (!ExpandFile(scratch, side)) return 0;
+    if (!ExpandFile(scratch, side)) {
+        // A half-written copy would wait for a command that never comes.
+        DWORD error = GetLastError();
+        DeleteFileA(side);
+        SetLastError(error);
+        return 0;
+    }
     char shortSide[SIDE_PATH_SIZE + 2], shortTarget[SIDE_PATH_SIZE + 2], command[COMMAND_SIZE];
     ShortForm(side, shortSide);
     ShortForm(target, shortTarget);
     wsprintfA(command, g_bWinNT ? kCopyCommandNT : kCopyCommand95, shortSide, shortTarget);
     if (!AddDeferredCommand(command)) {
+        DWORD error = GetLastError();
         DeleteFileA(side);
+        SetLastError(error);
         return 0;
     }
     return 1;

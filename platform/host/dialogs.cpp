@@ -104,8 +104,8 @@ static std::string TemplateLabel(LPCSTR name)
 
 static void Error(const std::string &what)
 {
-    fprintf(stderr, "host: dialogs: %s\n", what.c_str());
     g_errors.push_back(what);
+    HostReportProblem("dialog " + what);
 }
 
 static Dialog *FindDialog(HWND wnd)

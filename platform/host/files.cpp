@@ -1,11 +1,16 @@
 // Files and folders of the simulated machine: handles with Windows' sharing
 // rules, scratch names, attributes, and files held open by other programs.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
 
 #include "internal.h"
 
@@ -15,6 +20,7 @@ struct HostFile {
     std::string real;  // resolved path, the identity of the file for sharing
     DWORD access;
     DWORD share;
+    std::string path;  // the Windows path it was opened by, for faults chosen by path
 };
 
 // Opens by "other programs" (see HostHoldFile).
@@ -27,6 +33,42 @@ struct HostHold {
 static const int kMaxFiles = 64;
 static HostFile g_files[kMaxFiles];
 static std::vector<HostHold> g_holds;
+// The read-only attribute, kept here rather than in Unix permissions, which do
+// not stop a test run as root.
+static std::set<std::string> g_readOnly;
+// Files deleted while open with delete sharing: the name stays until the last
+// handle (or another program's hold) goes.
+static std::set<std::string> g_deletePending;
+// 8.3 aliases given so far, by real path (see FolderAliases).
+static std::map<std::string, std::string> g_aliases;
+
+// The ANSI calls convert their path into a buffer of MAX_PATH + 1 characters:
+// a path of more than 260 characters fails before the disk is looked at (seen
+// under Wine: 260 works, 261 gives ERROR_FILENAME_EXCED_RANGE).
+static bool PathTooLong(const char *path)
+{
+    if (path && strlen(path) > MAX_PATH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return true;
+    }
+    return false;
+}
+
+static bool IsReadOnly(const std::string &real) { return g_readOnly.count(real) != 0; }
+static bool IsDeletePending(const std::string &real) { return g_deletePending.count(real) != 0; }
+
+// Removes a delete-pending file once nothing holds it any more.
+static void FinishPendingDelete(const std::string &real)
+{
+    if (!IsDeletePending(real)) return;
+    for (auto &f : g_files)
+        if (f.used && f.real == real) return;
+    for (auto &h : g_holds)
+        if (h.real == real) return;
+    unlink(real.c_str());
+    g_deletePending.erase(real);
+    g_readOnly.erase(real);
+}
 
 void HostResetFiles()
 {
@@ -35,6 +77,16 @@ void HostResetFiles()
         f = HostFile();
     }
     g_holds.clear();
+    // The process is gone with its handles: what it deleted is gone too.
+    for (const std::string &real : g_deletePending) unlink(real.c_str());
+    g_deletePending.clear();
+}
+
+// Called by HostReset only: a new machine has no read-only files.
+void HostResetFileAttributes()
+{
+    g_readOnly.clear();
+    g_aliases.clear();
 }
 
 static HostFile *FileFromHandle(HANDLE h)
@@ -119,12 +171,14 @@ void HostReleaseFile(const char *winPath)
             g_holds.erase(g_holds.begin() + (long)i);
         else
             i++;
+    FinishPendingDelete(real);
 }
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
                    DWORD, HANDLE)
 {
-    if (HostFault("CreateFileA")) return INVALID_HANDLE_VALUE;
+    if (HostFaultOnPath("CreateFileA", path)) return INVALID_HANDLE_VALUE;
+    if (PathTooLong(path)) return INVALID_HANDLE_VALUE;
     std::string real;
     if (!HostResolvePath(path, real)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -139,6 +193,12 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         return INVALID_HANDLE_VALUE;
     }
     bool exists = RealExists(real);
+    // A deleted file still open elsewhere cannot be opened again, nor made anew
+    // under its name, until it is gone (Windows: STATUS_DELETE_PENDING).
+    if (exists && IsDeletePending(real)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
     switch (disposition) {
     case CREATE_NEW:
         if (exists) {
@@ -164,6 +224,12 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         SetLastError(ERROR_SHARING_VIOLATION);
         return INVALID_HANDLE_VALUE;
     }
+    // Windows refuses to write or replace a read-only file, whoever asks.
+    if (exists && IsReadOnly(real) &&
+        ((access & GENERIC_WRITE) || disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
     int slot = -1;
     for (int i = 0; i < kMaxFiles; i++)
         if (!g_files[i].used) {
@@ -183,7 +249,9 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    g_files[slot] = HostFile{true, fd, real, access, share};
+    std::string absolute;
+    HostAbsolutePath(path, absolute);  // succeeded above, in HostResolvePath
+    g_files[slot] = HostFile{true, fd, real, access, share, absolute};
     // Windows reports an existing file for CREATE_ALWAYS and OPEN_ALWAYS.
     SetLastError((exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
                                                                                          : 0);
@@ -195,7 +263,7 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAP
     if (written) *written = 0;
     HostFile *f = FileFromHandle(file);
     if (!f) return FALSE;
-    if (HostFault("WriteFile")) return FALSE;
+    if (HostFaultOnPath("WriteFile", f->path.c_str())) return FALSE;
     if (!(f->access & GENERIC_WRITE)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -220,7 +288,7 @@ BOOL ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED)
     if (read) *read = 0;
     HostFile *f = FileFromHandle(file);
     if (!f) return FALSE;
-    if (HostFault("ReadFile")) return FALSE;
+    if (HostFaultOnPath("ReadFile", f->path.c_str())) return FALSE;
     if (!(f->access & GENERIC_READ)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -274,13 +342,16 @@ BOOL CloseHandle(HANDLE handle)
     HostFile *f = FileFromHandle(handle);
     if (!f) return FALSE;
     close(f->fd);
+    std::string real = f->real;
     *f = HostFile();
+    FinishPendingDelete(real);
     return TRUE;
 }
 
 DWORD GetFileAttributesA(LPCSTR path)
 {
-    if (HostFault("GetFileAttributesA")) return INVALID_FILE_ATTRIBUTES;
+    if (HostFaultOnPath("GetFileAttributesA", path)) return INVALID_FILE_ATTRIBUTES;
+    if (PathTooLong(path)) return INVALID_FILE_ATTRIBUTES;
     std::string real;
     struct stat st;
     if (!HostResolvePath(path, real) || stat(real.c_str(), &st) != 0) {
@@ -288,40 +359,63 @@ DWORD GetFileAttributesA(LPCSTR path)
         return INVALID_FILE_ATTRIBUTES;
     }
     if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
-    return (st.st_mode & 0200) ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
+    return IsReadOnly(real) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)
+{
+    if (HostFaultOnPath("SetFileAttributesA", path)) return FALSE;
+    if (PathTooLong(path)) return FALSE;
+    std::string real;
+    if (!HostResolvePath(path, real) || !RealExists(real)) {
+        SetLastError(ParentExists(real) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (RealIsDir(real)) return TRUE;  // folders keep no read-only mark here
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        g_readOnly.insert(real);
+    else
+        g_readOnly.erase(real);
+    return TRUE;
 }
 
 BOOL DeleteFileA(LPCSTR path)
 {
-    if (HostFault("DeleteFileA")) return FALSE;
+    if (HostFaultOnPath("DeleteFileA", path)) return FALSE;
+    if (PathTooLong(path)) return FALSE;
     std::string real;
     if (!HostResolvePath(path, real) || !RealExists(real)) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
+        SetLastError(ParentExists(real) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
     if (RealIsDir(real)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
+    // A running program's image cannot be deleted (STATUS_CANNOT_DELETE).
+    for (auto &h : g_holds)
+        if (h.real == real && h.image) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
     if (SharingConflict(real, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true)) {
         SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
-    struct stat st;
-    if (stat(real.c_str(), &st) == 0 && !(st.st_mode & 0200)) {
+    if (IsReadOnly(real)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (unlink(real.c_str()) != 0) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
+    // Open elsewhere with delete sharing: the name goes when the last handle does.
+    g_deletePending.insert(real);
+    FinishPendingDelete(real);
     return TRUE;
 }
 
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES)
 {
-    if (HostFault("CreateDirectoryA")) return FALSE;
+    if (HostFaultOnPath("CreateDirectoryA", path)) return FALSE;
+    if (PathTooLong(path)) return FALSE;
     std::string real;
     if (!HostResolvePath(path, real)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -344,7 +438,8 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES)
 
 BOOL RemoveDirectoryA(LPCSTR path)
 {
-    if (HostFault("RemoveDirectoryA")) return FALSE;
+    if (HostFaultOnPath("RemoveDirectoryA", path)) return FALSE;
+    if (PathTooLong(path)) return FALSE;
     std::string real;
     if (!HostResolvePath(path, real) || !RealIsDir(real)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -359,7 +454,7 @@ BOOL RemoveDirectoryA(LPCSTR path)
 
 UINT GetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT unique, LPSTR buffer)
 {
-    if (HostFault("GetTempFileNameA")) return 0;
+    if (HostFaultOnPath("GetTempFileNameA", folder)) return 0;
     std::string base = folder ? folder : "";
     if (base.empty() || (base.back() != '\\' && base.back() != '/')) base += "\\";
     std::string pre = prefix ? std::string(prefix).substr(0, 3) : "";
@@ -426,7 +521,8 @@ bool HostFileExists(const char *winPath)
 
 BOOL MoveFileA(LPCSTR from, LPCSTR to)
 {
-    if (HostFault("MoveFileA")) return FALSE;
+    if (HostFaultOnPath("MoveFileA", from, to)) return FALSE;
+    if (PathTooLong(from)) return FALSE;  // the new name has no such limit (seen under Wine)
     std::string src, dst;
     if (!HostResolvePath(from, src) || !RealExists(src)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -454,49 +550,132 @@ BOOL MoveFileA(LPCSTR from, LPCSTR to)
         if (f.used && f.real == src) f.real = dst;
     for (auto &h : g_holds)
         if (h.real == src) h.real = dst;
+    if (g_readOnly.erase(src)) g_readOnly.insert(dst);  // the attribute goes with the file
     return TRUE;
 }
 
 // msvcrt's rename goes through the same system call as MoveFileA.
 extern "C" int rename(const char *from, const char *to) noexcept
 {
-    if (HostFault("rename")) return -1;
+    if (HostFaultOnPath("rename", from, to)) return -1;
     return MoveFileA(from, to) ? 0 : -1;
 }
 
-// The 8.3 alias of one name: a valid short name is its own alias; a long one
-// becomes the first six usable characters, "~1" and the first three of its
-// extension, upper-cased, as the FAT file systems form them.
-static std::string ShortAlias(const std::string &name)
+// 8.3 aliases. A valid short name is its own alias; a long one gets the first
+// usable characters of its name, "~n" and the first three of its extension,
+// upper-cased, as the FAT and NTFS file systems form them: n is the lowest
+// number that no other name of the folder has taken ("LONGFI~1.TXT",
+// "LONGFI~2.TXT", ...; the base gives way to the number as it grows). Names get
+// their alias in the order they were made, and keep it.
+
+static bool IsShortName(const std::string &name)
 {
     size_t dot = name.rfind('.');
     std::string base = dot == std::string::npos ? name : name.substr(0, dot);
     std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
-    auto plain = [](const std::string &s) {
-        for (char c : s)
+    auto plain = [](const std::string &t) {
+        for (char c : t)
             if (c == ' ' || c == '.' || c == '+' || c == ',' || c == ';' || c == '=' || c == '[' || c == ']')
                 return false;
         return true;
     };
-    if (!base.empty() && base.size() <= 8 && ext.size() <= 3 && plain(base) && plain(ext)) return name;
-    auto clean = [](const std::string &s, size_t max) {
-        std::string out;
-        for (char c : s) {
-            if (c == ' ' || c == '.') continue;
-            if (c == '+' || c == ',' || c == ';' || c == '=' || c == '[' || c == ']') c = '_';
-            out += c;
-            if (out.size() == max) break;
-        }
-        return HostUpper(out);
+    return !base.empty() && base.size() <= 8 && ext.size() <= 3 && plain(base) && plain(ext);
+}
+
+static std::string CleanForAlias(const std::string &t, size_t max)
+{
+    std::string out;
+    for (char c : t) {
+        if (out.size() == max) break;
+        if (c == ' ' || c == '.') continue;
+        if (c == '+' || c == ',' || c == ';' || c == '=' || c == '[' || c == ']') c = '_';
+        out += c;
+    }
+    return HostUpper(out);
+}
+
+// Gives every long name of a folder that has none its alias; returns the
+// folder's names by alias (upper-cased).
+static std::map<std::string, std::string> FolderAliases(const std::string &realDir)
+{
+    struct Entry {
+        std::string name;
+        struct timespec made;
     };
-    std::string alias = clean(base, 6) + "~1";
-    std::string shortExt = clean(ext, 3);
-    return shortExt.empty() ? alias : alias + "." + shortExt;
+    std::vector<Entry> entries;
+    std::set<std::string> taken;
+    if (DIR *d = opendir(realDir.c_str())) {
+        while (struct dirent *e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n == "." || n == "..") continue;
+            struct stat st;
+            if (stat((realDir + "/" + n).c_str(), &st) != 0) continue;
+            entries.push_back(Entry{n, st.st_ctim});
+        }
+        closedir(d);
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        if (a.made.tv_sec != b.made.tv_sec) return a.made.tv_sec < b.made.tv_sec;
+        if (a.made.tv_nsec != b.made.tv_nsec) return a.made.tv_nsec < b.made.tv_nsec;
+        return a.name < b.name;
+    });
+    for (auto &e : entries) {
+        if (IsShortName(e.name)) {
+            taken.insert(HostUpper(e.name));
+            continue;
+        }
+        auto it = g_aliases.find(realDir + "/" + e.name);
+        if (it != g_aliases.end()) taken.insert(it->second);
+    }
+    std::map<std::string, std::string> byAlias;
+    for (auto &e : entries) {
+        std::string real = realDir + "/" + e.name;
+        if (IsShortName(e.name)) {
+            byAlias[HostUpper(e.name)] = e.name;
+            continue;
+        }
+        auto it = g_aliases.find(real);
+        if (it == g_aliases.end()) {
+            size_t dot = e.name.rfind('.');
+            std::string base = dot == std::string::npos ? e.name : e.name.substr(0, dot);
+            std::string ext = dot == std::string::npos ? "" : CleanForAlias(e.name.substr(dot + 1), 3);
+            for (unsigned n = 1; n < 1000000; n++) {
+                std::string tail = "~" + std::to_string(n);
+                std::string alias = CleanForAlias(base, std::min<size_t>(6, 8 - tail.size())) + tail;
+                if (!ext.empty()) alias += "." + ext;
+                if (taken.insert(alias).second) {
+                    it = g_aliases.emplace(real, alias).first;
+                    break;
+                }
+            }
+        }
+        if (it != g_aliases.end()) byAlias[it->second] = e.name;
+    }
+    return byAlias;
+}
+
+static std::string AliasOf(const std::string &realDir, const std::string &name)
+{
+    if (IsShortName(name)) return name;
+    FolderAliases(realDir);
+    auto it = g_aliases.find(realDir + "/" + name);
+    return it == g_aliases.end() ? name : it->second;
+}
+
+bool HostAliasLookup(const std::string &realDir, const std::string &component, std::string &name)
+{
+    if (component.find('~') == std::string::npos) return false;
+    auto byAlias = FolderAliases(realDir);
+    auto it = byAlias.find(HostUpper(component));
+    if (it == byAlias.end()) return false;
+    name = it->second;
+    return true;
 }
 
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
 {
-    if (HostFault("GetShortPathNameA")) return 0;
+    if (HostFaultOnPath("GetShortPathNameA", longPath)) return 0;
+    if (PathTooLong(longPath)) return 0;
     std::string absolute, real;
     if (!HostAbsolutePath(longPath, absolute) || !HostResolvePath(absolute.c_str(), real) || !RealExists(real)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -507,10 +686,13 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
     std::string realPrefix = HostRoot() + "/" + (char)(absolute[0] - 'A' + 'a');
     std::string rest = real.substr(realPrefix.size());
     size_t i = 0;
+    std::string dir = realPrefix;
     while (i < rest.size()) {
         size_t start = i + 1, end = rest.find('/', start);
         if (end == std::string::npos) end = rest.size();
-        out += "\\" + ShortAlias(rest.substr(start, end - start));
+        std::string name = rest.substr(start, end - start);
+        out += "\\" + AliasOf(dir, name);
+        dir += "/" + name;
         i = end;
     }
     if (out.size() == 2) out += "\\";

@@ -31,6 +31,9 @@ bool HostAbsolutePath(const char *winPath, std::string &absolute);
 
 // Resets for the other files of the layer, called by HostReset.
 void HostResetFiles();
+void HostResetFileAttributes();
+// The long name in a real folder whose 8.3 alias is `component`, if any.
+bool HostAliasLookup(const std::string &realDir, const std::string &component, std::string &name);
 void HostResetResources();
 void HostResetWindows();
 void HostResetRegistry();
@@ -38,6 +41,9 @@ void HostResetProcess();
 void HostResetLz();
 // A file open without delete sharing (by the program or another one).
 bool HostFileHeldAgainstRename(const std::string &real);
+
+// Records a problem of the run (see HostProblems) and prints it at once.
+void HostReportProblem(const std::string &what);
 
 // Upper-cases ASCII letters, as Windows compares names.
 std::string HostUpper(const std::string &s);

@@ -22,6 +22,7 @@ struct LzFile {
     int used;
     int writing;
     HANDLE file;
+    char path[OFS_MAXPATHNAME];  // the name that opened, for faults chosen by path
 };
 
 static LzFile g_lzFiles[LZ_MAX_HANDLES];
@@ -79,7 +80,7 @@ static void LzFillOfStruct(LPOFSTRUCT of, LPCSTR path, DWORD error) {
 }
 
 INT LZOpenFileA(LPSTR path, LPOFSTRUCT of, WORD style) {
-    if (HostFault("LZOpenFileA")) return LZERROR_BADINHANDLE;
+    if (HostFaultOnPath("LZOpenFileA", path)) return LZERROR_BADINHANDLE;
     if (!path) return LZERROR_BADINHANDLE;
     // The library opens through OpenFile, whose path holds fewer than 128
     // characters: a longer path never opens (seen under Wine: 127 opens, 128 fails).
@@ -126,6 +127,7 @@ INT LZOpenFileA(LPSTR path, LPOFSTRUCT of, WORD style) {
     g_lzFiles[slot].used = 1;
     g_lzFiles[slot].writing = writing;
     g_lzFiles[slot].file = file;
+    lstrcpynA(g_lzFiles[slot].path, opened, sizeof g_lzFiles[slot].path);
     return LZ_FIRST_HANDLE + slot;
 }
 
@@ -144,10 +146,10 @@ static BOOL LzWrite(void *context, const BYTE *data, DWORD size) {
 }
 
 LONG LZCopy(INT source, INT dest) {
-    if (HostFault("LZCopy")) return LZERROR_READ;
     LzFile *in = LzFromHandle(source, 0);
-    if (!in) return LZERROR_BADINHANDLE;
     LzFile *out = LzFromHandle(dest, 1);
+    if (HostFaultOnPath("LZCopy", in ? in->path : nullptr, out ? out->path : nullptr)) return LZERROR_READ;
+    if (!in) return LZERROR_BADINHANDLE;
     if (!out) return LZERROR_BADOUTHANDLE;
     return SzddExpand(LzRead, in->file, LzWrite, out->file);
 }

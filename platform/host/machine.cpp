@@ -1,6 +1,8 @@
 // The simulated machine: drives under a root, path resolution ignoring case,
 // environment, version, folders, fault injection and the last error.
 #include <dirent.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 
@@ -11,12 +13,21 @@
 static HostMachine g_machine;
 static DWORD g_lastError;
 
+// One fault: the nth call of an API (0: every call), counted among the calls
+// with that argument when the rule names one.
 struct HostFaultRule {
-    int nth;  // 0: every call
+    std::string api;
+    bool byArg;
+    std::string pathArg, nameArg;  // the argument in both forms (see PathKey)
+    int nth;
     unsigned long error;
     int calls;
 };
-static std::map<std::string, HostFaultRule> g_faults;
+static std::vector<HostFaultRule> g_faults;
+// Calls per API ("CreateFileA") and per API and argument ("CreateFileA\n<key>").
+static std::map<std::string, int> g_callCounts;
+static int g_faultsFired;
+static std::vector<std::string> g_problems;
 
 HostMachine &HostState() { return g_machine; }
 
@@ -79,8 +90,11 @@ void HostReset(const char *root)
     HostMakeFolder("C:\\SETUP");
     HostMakeFolder("C:\\WINDOWS\\SYSTEM32");
     g_lastError = 0;
-    g_faults.clear();
+    HostClearFaults();
+    g_callCounts.clear();
+    g_problems.clear();
     HostResetFiles();
+    HostResetFileAttributes();
     HostResetResources();
     HostResetWindows();
     HostResetRegistry();
@@ -97,7 +111,7 @@ void HostReset(const char *root)
 void HostStartProcess()
 {
     g_lastError = 0;
-    g_faults.clear();
+    HostClearFaults();
     g_machine.cwd = "C:\\";
     HostResetFiles();
     HostResetWindows();
@@ -213,16 +227,21 @@ bool HostResolvePath(const char *winPath, std::string &hostPath)
         std::string comp = absolute.substr(i, end - i);
         if (!comp.empty()) {
             std::string match = comp;
+            bool found = false;
             if (DIR *d = opendir(real.c_str())) {
                 std::string want = HostUpper(comp);
                 while (struct dirent *e = readdir(d)) {
                     if (HostUpper(e->d_name) == want) {
                         match = e->d_name;
+                        found = true;
                         break;
                     }
                 }
                 closedir(d);
             }
+            // No such long name: perhaps the short alias of one.
+            std::string longName;
+            if (!found && HostAliasLookup(real, comp, longName)) match = longName;
             real += "/" + match;
         }
         i = end + 1;
@@ -231,27 +250,125 @@ bool HostResolvePath(const char *winPath, std::string &hostPath)
     return true;
 }
 
+// ---- problems of the run ----------------------------------------------------------
+
+void HostReportProblem(const std::string &what)
+{
+    fprintf(stderr, "host: %s\n", what.c_str());
+    g_problems.push_back(what);
+    // A program that keeps meeting questions nobody answers is looping on them;
+    // stop it rather than let the test hang.
+    if (g_problems.size() >= 1000) {
+        fprintf(stderr, "host: %zu problems in one run; stopping\n", g_problems.size());
+        abort();
+    }
+}
+
+const std::vector<std::string> &HostProblems() { return g_problems; }
+void HostClearProblems() { g_problems.clear(); }
+
 // ---- fault injection and the last error -----------------------------------------
 
-void HostFailCall(const char *api, int nth, unsigned long error)
+// The forms in which arguments are compared, ignoring case: a path as an
+// absolute, normalised Windows path (relative ones against the current
+// directory at the time), a registry name as it is.
+static std::string PathKey(const char *arg)
 {
-    g_faults[api] = HostFaultRule{nth, error, 0};
+    std::string absolute;
+    if (arg && HostAbsolutePath(arg, absolute)) return "PATH:" + HostUpper(absolute);
+    return "NAME:" + HostUpper(arg ? arg : "");
+}
+static std::string NameKey(const char *arg) { return "NAME:" + HostUpper(arg ? arg : ""); }
+
+static void AddRule(const char *api, bool byArg, const char *arg, int nth, unsigned long error)
+{
+    HostFaultRule rule{api, byArg, byArg ? PathKey(arg) : "", byArg ? NameKey(arg) : "", nth, error, 0};
+    for (auto &r : g_faults)
+        if (r.api == rule.api && r.byArg == rule.byArg && r.nameArg == rule.nameArg) {
+            r = rule;
+            return;
+        }
+    g_faults.push_back(rule);
 }
 
-void HostClearFaults() { g_faults.clear(); }
+void HostFailCall(const char *api, int nth, unsigned long error) { AddRule(api, false, nullptr, nth, error); }
 
-bool HostFault(const char *api)
+void HostFailCallOn(const char *api, const char *arg, int nth, unsigned long error)
 {
-    auto it = g_faults.find(api);
-    if (it == g_faults.end()) return false;
-    HostFaultRule &rule = it->second;
-    rule.calls++;
-    if (rule.nth == 0 || rule.calls == rule.nth) {
-        g_lastError = (DWORD)rule.error;
-        return true;
+    AddRule(api, true, arg, nth, error);
+}
+
+void HostClearFaults()
+{
+    g_faults.clear();
+    g_faultsFired = 0;
+}
+
+int HostCallCount(const char *api, const char *arg)
+{
+    if (!arg) {
+        auto it = g_callCounts.find(api);
+        return it == g_callCounts.end() ? 0 : it->second;
     }
-    return false;
+    int n = 0;
+    std::string keys[2] = {PathKey(arg), NameKey(arg)};
+    for (int i = 0; i < (keys[0] == keys[1] ? 1 : 2); i++) {
+        auto it = g_callCounts.find(std::string(api) + "\n" + keys[i]);
+        if (it != g_callCounts.end()) n += it->second;
+    }
+    return n;
 }
+
+void HostClearCallCounts() { g_callCounts.clear(); }
+
+int HostFaultsFired() { return g_faultsFired; }
+
+static bool FaultWithKeys(const char *api, const std::string *keys, int nkeys)
+{
+    g_callCounts[api]++;
+    for (int i = 0; i < nkeys; i++) g_callCounts[std::string(api) + "\n" + keys[i]]++;
+    bool fail = false;
+    unsigned long error = 0;
+    for (auto &rule : g_faults) {
+        if (rule.api != api) continue;
+        if (rule.byArg) {
+            bool match = false;
+            for (int i = 0; i < nkeys; i++) match = match || keys[i] == rule.pathArg || keys[i] == rule.nameArg;
+            if (!match) continue;
+        }
+        rule.calls++;
+        if (!fail && (rule.nth == 0 || rule.calls == rule.nth)) {
+            fail = true;
+            error = rule.error;
+        }
+    }
+    if (fail) {
+        g_faultsFired++;
+        g_lastError = (DWORD)error;
+    }
+    return fail;
+}
+
+static bool FaultOn(const char *api, const char *arg1, const char *arg2, std::string (*key)(const char *))
+{
+    std::string keys[2];
+    int nkeys = 0;
+    for (const char *a : {arg1, arg2})
+        if (a) {
+            std::string k = key(a);
+            if (nkeys == 1 && keys[0] == k) continue;
+            keys[nkeys++] = k;
+        }
+    return FaultWithKeys(api, keys, nkeys);
+}
+
+bool HostFaultOn(const char *api, const char *arg1, const char *arg2) { return FaultOn(api, arg1, arg2, NameKey); }
+bool HostFaultOnPath(const char *api, const char *path1, const char *path2)
+{
+    return FaultOn(api, path1, path2, PathKey);
+}
+
+bool HostFault(const char *api) { return FaultWithKeys(api, nullptr, 0); }
 
 DWORD GetLastError(void) { return g_lastError; }
 void SetLastError(DWORD code) { g_lastError = code; }

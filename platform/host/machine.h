@@ -87,12 +87,39 @@ const char *HostStringTableText(unsigned id);
 
 // ---- fault injection ------------------------------------------------------------
 // Makes the nth call (1-based, counted from now) of the named API fail with
-// `error`; nth 0 makes every call fail. Cleared by HostReset or HostClearFaults.
+// `error`; nth 0 makes every call fail. Cleared by HostReset, HostStartProcess
+// or HostClearFaults; a new rule for the same API replaces the old one.
 void HostFailCall(const char *api, int nth, unsigned long error);
+// The same, counting only the calls with that argument: for file APIs a path
+// (compared as an absolute Windows path, ignoring case; ReadFile, WriteFile and
+// LZCopy by the path their handle was opened with; MoveFileA by either name),
+// for registry key APIs the subkey as passed, for value APIs the value name.
+// Example: HostFailCallOn("CreateFileA", "C:\\DEST\\tcore32.dll", 1, ERROR_ACCESS_DENIED).
+void HostFailCallOn(const char *api, const char *arg, int nth, unsigned long error);
 void HostClearFaults();
+// How many calls of an API (with that argument, when given, compared as above)
+// the layer has seen since HostReset or HostClearCallCounts, the layer's own
+// inner calls included (GetTempFileNameA opens files with CreateFileA).
+int HostCallCount(const char *api, const char *arg = nullptr);
+void HostClearCallCounts();
+// How many calls the rules made fail since the rules were last cleared.
+int HostFaultsFired();
 // Used by the layer's own functions at entry: counts the call and returns true
-// (with the last error set) when this call is to fail.
+// (with the last error set) when this call is to fail. HostFaultOn also names
+// the call's registry names, HostFaultOnPath its paths (one or two, null for none).
 bool HostFault(const char *api);
+bool HostFaultOn(const char *api, const char *arg1, const char *arg2 = nullptr);
+bool HostFaultOnPath(const char *api, const char *path1, const char *path2 = nullptr);
+
+// ---- problems of the run ------------------------------------------------------
+// What the test did not script and the layer had to decide for it: a message
+// box with no answer queued, a modal dialog whose script ran out, a script step
+// that does not apply (see HostDialogErrors). Each is printed when it happens,
+// names the box's caption and text or the dialog's template, and is kept until
+// HostReset or HostClearProblems (HostStartProcess keeps them). The test
+// fixtures fail a test that leaves any.
+const std::vector<std::string> &HostProblems();
+void HostClearProblems();
 
 // ---- windows, the scripted user, and what was shown -------------------------------
 struct HostMessageBox {
@@ -103,8 +130,10 @@ struct HostMessageBox {
     unsigned type;
     int answer;
 };
-// Queues the answer the user will give to the next message box. With no answer
-// queued, a box is answered with its first button (IDOK, IDYES, IDRETRY...).
+// Queues the answer the user will give to the next message box. A box with no
+// answer queued is a problem of the run (see HostProblems), answered with the
+// button that goes no further: IDOK for MB_OK, IDNO for MB_YESNO, IDABORT for
+// MB_ABORTRETRYIGNORE, IDCANCEL otherwise.
 void HostAnswerMessageBox(int answer);
 // The same, with something the user does before answering (such as closing the
 // program that held a file).
@@ -169,7 +198,8 @@ bool HostBrushColor(HBRUSH brush, COLORREF &color);
 // close box posts WM_SYSCOMMAND SC_CLOSE, which the dialog turns into the
 // IDCANCEL command unless its Cancel button is disabled. When a modal dialog is
 // still up and its queue is empty, the run is wrong: the layer prints the
-// problem, records it in HostDialogErrors() and ends the dialog with IDCANCEL.
+// problem, records it in HostDialogErrors() and HostProblems() and ends the
+// dialog with IDCANCEL so that the run can end.
 //
 // Example (a test of an install question):
 //

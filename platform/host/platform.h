@@ -162,6 +162,7 @@ UINT GetTempFileNameA(LPCSTR folder, LPCSTR prefix, UINT unique, LPSTR buffer);
 BOOL SetCurrentDirectoryA(LPCSTR path);
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 DWORD GetFileAttributesA(LPCSTR path);
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
                    DWORD disposition, DWORD flags, HANDLE templ);
 BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED ov);

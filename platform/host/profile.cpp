@@ -712,7 +712,7 @@ static BOOL ProfileWriteString(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR 
 
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buffer, DWORD size, LPCSTR file)
 {
-    int failed = HostFault("GetPrivateProfileStringA") ? 1 : 0;
+    int failed = HostFaultOnPath("GetPrivateProfileStringA", file) ? 1 : 0;
     return ProfileGetString(section, key, def, buffer, size, file, failed);
 }
 
@@ -724,7 +724,7 @@ DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR buffer, DW
 
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT def, LPCSTR file)
 {
-    int failed = HostFault("GetPrivateProfileIntA") ? 1 : 0;
+    int failed = HostFaultOnPath("GetPrivateProfileIntA", file) ? 1 : 0;
     return ProfileGetInt(section, key, def, file, failed);
 }
 
@@ -736,7 +736,7 @@ UINT GetProfileIntA(LPCSTR section, LPCSTR key, INT def)
 
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file)
 {
-    if (HostFault("WritePrivateProfileStringA")) return FALSE;
+    if (HostFaultOnPath("WritePrivateProfileStringA", file)) return FALSE;
     return ProfileWriteString(section, key, value, file);
 }
 

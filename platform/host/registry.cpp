@@ -106,7 +106,7 @@ void HostResetRegistry()
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD, DWORD, PHKEY result)
 {
-    if (HostFault("RegOpenKeyExA")) return (LONG)GetLastError();
+    if (HostFaultOn("RegOpenKeyExA", subkey ? subkey : "")) return (LONG)GetLastError();
     HostRegNode *node = NodeOf(key);
     if (!node) return ERROR_INVALID_HANDLE;
     HostRegNode *target = Walk(node, subkey, false, nullptr);
@@ -117,13 +117,13 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD, DWORD, PHKEY result)
 
 LONG RegOpenKeyA(HKEY key, LPCSTR subkey, PHKEY result)
 {
-    if (HostFault("RegOpenKeyA")) return (LONG)GetLastError();
+    if (HostFaultOn("RegOpenKeyA", subkey ? subkey : "")) return (LONG)GetLastError();
     return RegOpenKeyExA(key, subkey, 0, KEY_ALL_ACCESS, result);
 }
 
 LONG RegCreateKeyA(HKEY key, LPCSTR subkey, PHKEY result)
 {
-    if (HostFault("RegCreateKeyA")) return (LONG)GetLastError();
+    if (HostFaultOn("RegCreateKeyA", subkey ? subkey : "")) return (LONG)GetLastError();
     HostRegNode *node = NodeOf(key);
     if (!node) return ERROR_INVALID_HANDLE;
     *result = NewHandle(Walk(node, subkey, true, nullptr));
@@ -133,7 +133,7 @@ LONG RegCreateKeyA(HKEY key, LPCSTR subkey, PHKEY result)
 LONG RegCreateKeyExA(HKEY key, LPCSTR subkey, DWORD, LPSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, PHKEY result,
                      LPDWORD disposition)
 {
-    if (HostFault("RegCreateKeyExA")) return (LONG)GetLastError();
+    if (HostFaultOn("RegCreateKeyExA", subkey ? subkey : "")) return (LONG)GetLastError();
     HostRegNode *node = NodeOf(key);
     if (!node) return ERROR_INVALID_HANDLE;
     bool created = false;
@@ -155,7 +155,7 @@ LONG RegCloseKey(HKEY key)
 
 LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size)
 {
-    if (HostFault("RegQueryValueExA")) return (LONG)GetLastError();
+    if (HostFaultOn("RegQueryValueExA", name ? name : "")) return (LONG)GetLastError();
     HostRegNode *node = NodeOf(key);
     if (!node) return ERROR_INVALID_HANDLE;
     auto it = node->values.find(HostUpper(name ? name : ""));
@@ -178,7 +178,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data,
 
 LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE *data, DWORD size)
 {
-    if (HostFault("RegSetValueExA")) return (LONG)GetLastError();
+    if (HostFaultOn("RegSetValueExA", name ? name : "")) return (LONG)GetLastError();
     HostRegNode *node = NodeOf(key);
     if (!node) return ERROR_INVALID_HANDLE;
     std::string bytes(data ? (const char *)data : "", data ? size : 0);
@@ -188,7 +188,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE *data, 
 
 LONG RegDeleteValueA(HKEY key, LPCSTR name)
 {
-    if (HostFault("RegDeleteValueA")) return (LONG)GetLastError();
+    if (HostFaultOn("RegDeleteValueA", name ? name : "")) return (LONG)GetLastError();
     HostRegNode *node = NodeOf(key);
     if (!node) return ERROR_INVALID_HANDLE;
     return node->values.erase(HostUpper(name ? name : "")) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
@@ -202,7 +202,7 @@ static void MarkDeleted(HostRegNode *node)
 
 LONG RegDeleteKeyA(HKEY key, LPCSTR subkey)
 {
-    if (HostFault("RegDeleteKeyA")) return (LONG)GetLastError();
+    if (HostFaultOn("RegDeleteKeyA", subkey ? subkey : "")) return (LONG)GetLastError();
     HostRegNode *node = NodeOf(key);
     if (!node) return ERROR_INVALID_HANDLE;
     std::vector<std::string> parts = SplitPath(subkey);

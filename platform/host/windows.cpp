@@ -2,7 +2,7 @@
 // objects with a class, title, style, rectangle and visibility; posted messages
 // wait in one thread queue; WM_PAINT is made when the queue is empty and a shown
 // window needs painting, as on Windows. Message boxes are answered by the
-// scripted user and recorded; bitmap copies made while painting are recorded.
+// scripted user and recorded (a box nobody answers is a problem of the run); bitmap copies made while painting are recorded.
 #include <stdio.h>
 #include <string.h>
 
@@ -437,13 +437,20 @@ const std::vector<HostMessageBox> &HostMessageBoxes() { return g_boxes; }
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     if (HostFault("MessageBoxA")) return 0;
-    static const int firstButton[] = {IDOK, IDOK, IDABORT, IDYES, IDYES, IDRETRY};
-    int answer = firstButton[(type & 0xF) < 6 ? (type & 0xF) : 0];
+    int answer;
     if (!g_answers.empty()) {
         HostAnswer next = g_answers.front();
         g_answers.pop_front();
         if (next.before) next.before();
         answer = next.answer;
+    } else {
+        // Nobody said what the user answers: the test is wrong, whatever the
+        // program does next. The answer that goes no further (Cancel, No, Abort)
+        // lets the run end instead of retrying for ever.
+        static const int giveUp[] = {IDOK, IDCANCEL, IDABORT, IDCANCEL, IDNO, IDCANCEL};
+        answer = giveUp[(type & 0xF) < 6 ? (type & 0xF) : 0];
+        HostReportProblem(std::string("message box \"") + (caption ? caption : "(no caption)") + "\" with no answer queued: \"" +
+                          (text ? text : "") + "\"; answered " + std::to_string(answer));
     }
     g_boxes.push_back(HostMessageBox{owner, text ? text : "", caption ? caption : "", caption == nullptr, type, answer});
     return answer;

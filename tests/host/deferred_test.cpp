@@ -56,27 +56,39 @@ TEST_F(Deferred, Windows95CreatesRunServicesOnce)
     EXPECT_TRUE(HostRegValueNames(kRunOnce).empty());
 }
 
-TEST_F(Deferred, AnyRegistryFailureIsReportedWithoutLeaks)
+// Windows 95 without a RunServicesOnce key: the parent opens, the subkey does
+// not and is created, Brenmoor0 is looked for and set. Each row fails one of
+// those calls (and every later one like it); the fault is met, the result is
+// the one the rules give, and no key is left open.
+TEST_F(Deferred, EveryRegistryFailureHasItsOneResult)
 {
-    const char *apis[] = {"RegOpenKeyExA", "RegCreateKeyA", "RegSetValueExA"};
-    for (const char *api : apis) {
-        for (int nth = 1; nth <= 2; nth++) {
-            SCOPED_TRACE(std::string(api) + " call " + std::to_string(nth));
-            MachineTest::TearDown();
-            MachineTest::SetUp();
-            g_bWinNT = 0;  // RunServicesOnce is missing: open fails, create runs
-            HostFailCall(api, nth, ERROR_ACCESS_DENIED);
-            int stored = AddDeferredCommand("command.com /c copy X Y");
-            bool present = HostRegGetValue(kRunServicesOnce, "Brenmoor0", nullptr, nullptr);
-            EXPECT_EQ(stored == 1, present);
-            EXPECT_EQ(HostRegOpenHandles(), 0);
-        }
+    const char kParent[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+    struct Row {
+        const char *api, *arg;
+        int stored;        // AddDeferredCommand's result
+        bool keyCreated;   // RunServicesOnce exists afterwards
+    } rows[] = {
+        {"RegOpenKeyExA", kParent, 0, false},             // no parent: nothing to do
+        {"RegOpenKeyExA", "RunServicesOnce", 1, true},    // missing anyway: created
+        {"RegCreateKeyA", "RunServicesOnce", 0, false},   // neither opens nor is created
+        {"RegSetValueExA", "Brenmoor0", 0, true},         // the value cannot be set
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.api) + " " + row.arg);
+        MachineTest::TearDown();
+        MachineTest::SetUp();
+        g_bWinNT = 0;
+        HostFailCallOn(row.api, row.arg, 0, ERROR_ACCESS_DENIED);
+        EXPECT_EQ(AddDeferredCommand("command.com /c copy X Y"), row.stored);
+        EXPECT_GE(HostFaultsFired(), 1) << "the fault was never met";
+        EXPECT_EQ(HostRegKeyExists(kRunServicesOnce), row.keyCreated);
+        std::string data;
+        bool present = HostRegGetValue(kRunServicesOnce, "Brenmoor0", nullptr, &data);
+        EXPECT_EQ(present, row.stored == 1);
+        if (present) EXPECT_EQ(data, std::string("command.com /c copy X Y", 24));  // with its terminator
+        EXPECT_TRUE(HostRegValueNames(kRunOnce).empty());
+        EXPECT_EQ(HostRegOpenHandles(), 0);
     }
-    // The parent key cannot be opened at all.
-    MachineTest::TearDown();
-    MachineTest::SetUp();
-    HostFailCall("RegOpenKeyExA", 0, ERROR_ACCESS_DENIED);
-    EXPECT_EQ(AddDeferredCommand("x"), 0);
 }
 
 TEST_F(Deferred, RestartEnablesTheShutdownPrivilegeOnNTOnly)

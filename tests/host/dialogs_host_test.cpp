@@ -422,6 +422,9 @@ TEST_F(Dialogs, EscEnterAndTheCloseBox)
         EXPECT_EQ(DialogBoxParamA(nullptr, row.dialog, nullptr, TestProc, 0), row.result);
         EXPECT_EQ(Commands(), row.commands);
         EXPECT_EQ(HostDialogErrors().size() - errorsBefore, row.errors);
+        // The expected problems are the test's subject here, not a fault of it.
+        EXPECT_EQ(HostProblems().size(), row.errors);
+        HostClearProblems();
     }
 }
 
@@ -634,6 +637,8 @@ TEST_F(Dialogs, OpenFileDialogPicksAFolder)
         EXPECT_EQ(GetOpenFileNameA(&ofn), row.result);
         EXPECT_STREQ(file, row.file);
         EXPECT_EQ(HostDialogErrors().size() - errorsBefore, row.errors);
+        EXPECT_EQ(HostProblems().size(), row.errors);
+        HostClearProblems();
         if (row.size != 76) {
             EXPECT_EQ(HostDialogsShown().size(), shownBefore);
             continue;
@@ -680,6 +685,52 @@ TEST_F(Dialogs, ComboBoxListAndSelection)
     EXPECT_EQ(DialogBoxParamA(nullptr, "DLG_COMBO", nullptr, TestProc, 0), 100);
     EXPECT_EQ(atOk, "Games");
     ASSERT_EQ(HostDialogErrors().size(), 1u);  // no item "Nothing"
+    EXPECT_EQ(HostProblems().size(), 1u);
+    HostClearProblems();
+}
+
+// A message box nobody scripted is the test's fault: it is recorded with its
+// caption and text, and answered with the button that goes no further, so that
+// a Retry loop ends instead of hanging the test.
+TEST_F(Dialogs, UnscriptedMessageBoxIsAProblemAnsweredToEndTheRun)
+{
+    struct Row {
+        UINT type;
+        int answer;
+    } rows[] = {
+        {MB_OK, IDOK},
+        {MB_OKCANCEL, IDCANCEL},
+        {MB_ABORTRETRYIGNORE, IDABORT},
+        {MB_YESNOCANCEL, IDCANCEL},
+        {MB_YESNO | MB_ICONQUESTION, IDNO},
+        {MB_RETRYCANCEL | MB_ICONERROR, IDCANCEL},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.type);
+        EXPECT_EQ(MessageBoxA(nullptr, "Copy of a.dll failed.", "Install", row.type), row.answer);
+        ASSERT_EQ(HostProblems().size(), 1u);
+        EXPECT_NE(HostProblems()[0].find("\"Install\""), std::string::npos) << HostProblems()[0];
+        EXPECT_NE(HostProblems()[0].find("Copy of a.dll failed."), std::string::npos) << HostProblems()[0];
+        HostClearProblems();
+    }
+    // A queued answer is no problem, and a new process does not forget one.
+    HostAnswerMessageBox(IDRETRY);
+    EXPECT_EQ(MessageBoxA(nullptr, "x", "y", MB_RETRYCANCEL), IDRETRY);
+    EXPECT_TRUE(HostProblems().empty());
+    MessageBoxA(nullptr, "unanswered", nullptr, MB_OK);
+    HostStartProcess();
+    ASSERT_EQ(HostProblems().size(), 1u);
+    EXPECT_NE(HostProblems()[0].find("(no caption)"), std::string::npos);
+    HostClearProblems();
+}
+
+// A modal dialog left with nothing to do is a problem too, naming its template.
+TEST_F(Dialogs, UnfinishedModalDialogIsAProblem)
+{
+    EXPECT_EQ(DialogBoxParamA(nullptr, "DLG_TEST", nullptr, TestProc, 0), IDCANCEL);
+    ASSERT_EQ(HostProblems().size(), 1u);
+    EXPECT_NE(HostProblems()[0].find("DLG_TEST"), std::string::npos) << HostProblems()[0];
+    HostClearProblems();
 }
 
 }  // namespace

@@ -130,6 +130,7 @@ TEST_F(InstallDialogs, NothingSelectedKeepsTheDialogOpen)
                                       HostClick(IDOK), HostCall([](HWND d) { EXPECT_TRUE(IsWindow(d)); }),
                                       HostClick(IDC_COMPONENT_HELP), HostClick(IDCANCEL)});
     HostDialogScript("DLG_32_HELP", {HostPressEnter()});
+    HostAnswerMessageBox(IDOK);  // the user acknowledges "Nothing Selected!"
     gbInstallBonusPack = 1;
     EXPECT_EQ(AskComponents(nullptr, 31, 31), 0);
     EXPECT_EQ(gbInstallBonusPack, 0);  // Cancel clears it
@@ -246,6 +247,9 @@ TEST_F(InstallDialogs, SourceFolderIsRefusedAndProposedAgain)
     // Then an empty destination, which cannot be created; then Cancel.
     HostDialogScript("DLG_GETDIR", {HostType(IDC_DEST_FOLDER, ""), HostClick(IDOK)});
     HostDialogScript("DLG_GETDIR", {HostClick(IDCANCEL)});
+    // Each refusal, the folder that cannot be made (its level, then the
+    // destination), and the final word are error boxes with OK alone.
+    for (int i = 0; i < 6; i++) HostAnswerMessageBox(IDOK);
     EXPECT_EQ(RunInstall(nullptr, 31, 31), 0);
     const auto &boxes = HostMessageBoxes();
     ASSERT_EQ(boxes.size(), 6u);

@@ -1,5 +1,10 @@
 // Installing one file, with the fallbacks for files in use.
+#include <dirent.h>
 #include <string.h>
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
 
 #include "app/deferred.h"
 #include "app/main.h"
@@ -213,37 +218,162 @@ TEST_F(FileCopy, UnattendedRequiredFailureIsLoggedNotAsked)
     EXPECT_NE(log.find("\r\nCopy of tcore32.hlp to C:\\Program Files\\Vantro Pro failed. ("), std::string::npos);
 }
 
-TEST_F(FileCopy, EveryFailingCallEndsInATidyOutcome)
+// The names of the files in a folder of the simulated disk, upper-cased and sorted.
+static std::vector<std::string> FolderNames(const char *winPath)
 {
-    // Windows 95 with the library in use: the longest road, through the deferred copy.
-    const char *apis[] = {"FindResourceA", "LoadResource", "CreateFileA", "WriteFile", "ReadFile",
-                          "DeleteFileA", "GetFileAttributesA", "MoveFileA", "rename", "GetShortPathNameA",
-                          "RegOpenKeyExA", "RegCreateKeyA", "RegQueryValueExA", "RegSetValueExA"};
-    for (const char *api : apis) {
-        for (int nth = 1; nth <= 3; nth++) {
-            SCOPED_TRACE(std::string(api) + " call " + std::to_string(nth));
-            MachineTest::TearDown();
-            SetUp();
-            g_bWinNT = 0;
-            PutOld("tcore32.dll");
-            Hold("tcore32.dll", true);
-            HostFailCall(api, nth, ERROR_ACCESS_DENIED);
-            HostAnswerMessageBox(IDCANCEL);
-            int result = Install("tcore32.dll", kDll, 1);
-            bool stored = HostRegGetValue(kRunServicesOnce, "Brenmoor0", nullptr, nullptr);
-            // The old file is never lost; a result of "installed" means the new one
-            // is waiting with its command, and "not installed" leaves no command.
+    std::vector<std::string> names;
+    std::string real;
+    if (!HostResolvePath(winPath, real)) return names;
+    if (DIR *d = opendir(real.c_str())) {
+        while (struct dirent *e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n == "." || n == "..") continue;
+            for (char &c : n) c = (char)toupper((unsigned char)c);
+            names.push_back(n);
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+static const char kDestDll[] = "C:\\Program Files\\Vantro Pro\\tcore32.dll";
+static const char kDestNew[] = "C:\\Program Files\\Vantro Pro\\tcore32.new";
+static const char kDestBak[] = "C:\\Program Files\\Vantro Pro\\tcore32.bak";
+static const char kScratch[] = "C:\\TEMP\\WFT1A2B.TMP";
+static const char kParentKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+
+// What one injected fault must lead to, by the rules of the file copy.
+enum CopyOutcome {
+    kFailed,            // not installed: Retry/Cancel message, old file as it was, nothing new left
+    kFailedScratchLeft, // the same, but the scratch file whose write failed stays (the caller leaves it)
+    kDeferred,          // installed as tcore32.new with a copy command for the next start
+    kDeferredScratchLeft,
+    kMovedAside,        // NT: old file as tcore32.bak, new one in place
+};
+
+struct CopyFault {
+    const char *api;
+    const char *arg;  // null: any call
+    int nth;          // 0: every matching call
+};
+
+struct CopyFaultRow {
+    const char *name;
+    bool nt;
+    std::vector<CopyFault> faults;
+    CopyOutcome outcome;
+};
+
+// The longest roads of a library in use by a running program: on Windows 95
+// through the deferred copy, on NT through the move aside. Every row's fault is
+// met (HostFaultsFired), and the folder and the scratch folder hold exactly what
+// the outcome leaves.
+TEST_F(FileCopy, EveryFailingCallEndsInItsOneOutcome)
+{
+    const unsigned long kInjected = ERROR_WRITE_FAULT;
+    const CopyFaultRow rows[] = {
+        // Writing the payload out.
+        {"no resource", false, {{"FindResourceA", nullptr, 1}}, kFailed},
+        {"no resource data", false, {{"LoadResource", nullptr, 1}}, kFailed},
+        {"scratch cannot be created", false, {{"CreateFileA", kScratch, 0}}, kFailed},
+        {"scratch cannot be written", false, {{"WriteFile", kScratch, 0}}, kFailedScratchLeft},
+        // Expanding it.
+        {"scratch cannot be opened by the LZ library", false, {{"LZOpenFileA", kScratch, 0}}, kFailed},
+        {"scratch cannot be read", false, {{"ReadFile", kScratch, 0}}, kFailed},
+        {"the presence test sees no target", false, {{"GetFileAttributesA", kDestDll, 0}}, kFailed},
+        // The deferred copy.
+        {"stale .new cannot be deleted (there is none)", false, {{"DeleteFileA", kDestNew, 0}}, kDeferred},
+        {".new cannot be created", false, {{"CreateFileA", kDestNew, 0}}, kFailed},
+        {".new cannot be written", false, {{"WriteFile", kDestNew, 0}}, kFailed},
+        {".new expansion fails", false, {{"LZCopy", kDestNew, 0}}, kFailed},
+        {"no short name of .new", false, {{"GetShortPathNameA", kDestNew, 0}}, kDeferred},
+        {"no short name of the target", false, {{"GetShortPathNameA", kDestDll, 0}}, kDeferred},
+        {"Run key's parent cannot be opened", false, {{"RegOpenKeyExA", kParentKey, 0}}, kFailed},
+        {"RunServicesOnce does not open: it is created", false, {{"RegOpenKeyExA", "RunServicesOnce", 0}}, kDeferred},
+        {"RunServicesOnce cannot be created", false, {{"RegCreateKeyA", "RunServicesOnce", 0}}, kFailed},
+        {"command cannot be stored", false, {{"RegSetValueExA", "Brenmoor0", 0}}, kFailed},
+        {"scratch cannot be deleted", false, {{"DeleteFileA", kScratch, 0}}, kDeferredScratchLeft},
+        // NT: the move aside, and the deferred copy when the old file cannot move.
+        {"NT: stale .bak cannot be deleted (there is none)", true, {{"DeleteFileA", kDestBak, 0}}, kMovedAside},
+        {"NT: rename fails, MoveFileA moves", true, {{"rename", kDestDll, 0}}, kMovedAside},
+        {"NT: neither moves", true, {{"rename", kDestDll, 0}, {"MoveFileA", kDestDll, 0}}, kDeferred},
+        {"NT: new file cannot be written in place", true, {{"WriteFile", kDestDll, 0}}, kFailed},
+    };
+    for (const CopyFaultRow &row : rows) {
+        SCOPED_TRACE(row.name);
+        MachineTest::TearDown();
+        SetUp();
+        g_bWinNT = row.nt;
+        PutOld("tcore32.dll");
+        Hold("tcore32.dll", true);
+        for (const CopyFault &f : row.faults) {
+            if (f.arg)
+                HostFailCallOn(f.api, f.arg, f.nth, kInjected);
+            else
+                HostFailCall(f.api, f.nth, kInjected);
+        }
+        bool failed = row.outcome == kFailed || row.outcome == kFailedScratchLeft;
+        if (failed) HostAnswerMessageBox(IDCANCEL);
+        int result = Install("tcore32.dll", kDll, 1);
+        EXPECT_GE(HostFaultsFired(), 1) << "the fault was never met";
+        const char *runKey = row.nt ? kRunOnce : kRunServicesOnce;
+        DWORD type = 0;
+        std::string command;
+        bool stored = HostRegGetValue(runKey, "Brenmoor0", &type, &command);
+        bool scratchLeft = row.outcome == kFailedScratchLeft || row.outcome == kDeferredScratchLeft;
+        EXPECT_EQ(ScratchLeft(), scratchLeft);
+        EXPECT_EQ(FolderNames("C:\\TEMP"), scratchLeft ? std::vector<std::string>{"WFT1A2B.TMP"}
+                                                       : std::vector<std::string>{});
+        EXPECT_EQ(HostRegOpenHandles(), 0);
+        switch (row.outcome) {
+        case kFailed:
+        case kFailedScratchLeft: {
+            EXPECT_EQ(result, 1);
             EXPECT_EQ(Dest("tcore32.dll"), "old");
-            if (result == 0) {
-                EXPECT_TRUE(stored);
-                EXPECT_EQ(Dest("tcore32.new"), NewBytes(kDll));
-                EXPECT_EQ(g_bRebootNeeded, 1);
-            } else {
-                EXPECT_FALSE(stored);
-                EXPECT_EQ(g_bRebootNeeded, 0);
-                EXPECT_EQ(HostMessageBoxes().size(), 1u);
-            }
-            EXPECT_EQ(HostRegOpenHandles(), 0);
+            EXPECT_EQ(FolderNames("C:\\Program Files\\Vantro Pro"), std::vector<std::string>{"TCORE32.DLL"});
+            EXPECT_FALSE(stored);
+            EXPECT_EQ(g_bRebootNeeded, 0);
+            ASSERT_EQ(HostMessageBoxes().size(), 1u);
+            const HostMessageBox &box = HostMessageBoxes()[0];
+            EXPECT_EQ(box.caption, "Install");
+            EXPECT_EQ(box.type, (unsigned)(MB_RETRYCANCEL | MB_ICONERROR));
+            EXPECT_EQ(box.text.rfind("Copy of tcore32.dll to C:\\Program Files\\Vantro Pro failed. (", 0), 0u)
+                << box.text;
+            break;
+        }
+        case kDeferred:
+        case kDeferredScratchLeft: {
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(Dest("tcore32.dll"), "old");
+            EXPECT_EQ(Dest("tcore32.new"), NewBytes(kDll));
+            EXPECT_EQ(FolderNames("C:\\Program Files\\Vantro Pro"),
+                      (std::vector<std::string>{"TCORE32.DLL", "TCORE32.NEW"}));
+            ASSERT_TRUE(stored);
+            EXPECT_EQ(type, (DWORD)REG_SZ);
+            // "command.com /c copy", the new file first and the target second,
+            // short names where the system gives them.
+            std::string upper = command;
+            for (char &c : upper) c = (char)toupper((unsigned char)c);
+            EXPECT_EQ(upper.rfind("COMMAND.COM /C COPY ", 0), 0u) << command;
+            size_t side = upper.find("TCORE32.NEW"), target = upper.find("TCORE32.DLL");
+            EXPECT_NE(side, std::string::npos) << command;
+            EXPECT_NE(target, std::string::npos) << command;
+            EXPECT_LT(side, target) << command;
+            EXPECT_EQ(g_bRebootNeeded, 1);
+            EXPECT_TRUE(HostMessageBoxes().empty());
+            break;
+        }
+        case kMovedAside:
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(Dest("tcore32.dll"), NewBytes(kDll));
+            EXPECT_EQ(Dest("tcore32.bak"), "old");
+            EXPECT_EQ(FolderNames("C:\\Program Files\\Vantro Pro"),
+                      (std::vector<std::string>{"TCORE32.BAK", "TCORE32.DLL"}));
+            EXPECT_FALSE(stored);
+            EXPECT_EQ(g_bRebootNeeded, 1);
+            EXPECT_TRUE(HostMessageBoxes().empty());
+            break;
         }
     }
 }

@@ -19,16 +19,6 @@ protected:
     void SetUp() override
     {
         MachineTest::SetUp();
-        g_bCancelled = 0;
-        ResetCatalogue();
-    }
-    static void ResetCatalogue()
-    {
-        // The NT 3.x adjustment changes two flags of three common rows.
-        g_commonFiles[0].bIcon = g_commonFiles[0].bRequired = 1;
-        g_commonFiles[1].bIcon = 0;
-        g_commonFiles[1].bRequired = 1;
-        g_commonFiles[4].bIcon = g_commonFiles[4].bRequired = 0;
     }
     // A run of the whole program, interactive unless told otherwise; the user
     // takes what each dialog proposes.
@@ -65,6 +55,7 @@ protected:
 
 TEST_F(Install, InteractiveSuccessEndsWithCongratulations)
 {
+    HostAnswerMessageBox(IDOK);  // the closing message has OK alone
     EXPECT_EQ(Run(), 0);
     EXPECT_TRUE(DestHas("tclassic.exe"));
     EXPECT_TRUE(DestHas("shellext.dll"));
@@ -102,7 +93,10 @@ TEST_F(Install, SiteListQuestion)
         SetUp();
         EarlierConfiguration();
         std::string before = Dest("Vantro.ini");
-        if (row.answer) HostAnswerMessageBox(row.answer);
+        if (row.answer) {
+            HostAnswerMessageBox(row.answer);
+            HostAnswerMessageBox(IDOK);  // then the closing message
+        }
         EXPECT_EQ(Run(row.options), 0);
         if (!row.options) {
             ASSERT_GE(HostMessageBoxes().size(), 1u);
@@ -143,6 +137,7 @@ TEST_F(Install, CancelStopsAfterTheCurrentFile)
     // The user presses the status window's Cancel as tlink.exe, the first common
     // file, starts copying (the last utility file is in place by then).
     HostOnIdle(CancelDuringCommonFiles);
+    HostAnswerMessageBox(IDOK);  // the partial-failure message has OK alone
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(g_bCancelled, 1);
     EXPECT_EQ(g_hStatusWnd, nullptr);
@@ -160,6 +155,7 @@ TEST_F(Install, FailureNamesTheRequiredFile)
 {
     HostRemoveResource("EXE", "EXEFILE5");  // tlink.exe
     HostAnswerMessageBox(IDCANCEL);         // the copy failure's Retry or Cancel
+    HostAnswerMessageBox(IDOK);             // the partial-failure message
     EXPECT_EQ(Run(), 0);
     ASSERT_EQ(HostMessageBoxes().size(), 2u);
     EXPECT_EQ(HostMessageBoxes()[0].type, (unsigned)(MB_RETRYCANCEL | MB_ICONERROR));
@@ -173,10 +169,51 @@ TEST_F(Install, FailureNamesTheRequiredFile)
     SetUp();
     HostSetVersion(3, 51, 1057, VER_PLATFORM_WIN32_NT);
     HostRemoveResource("EXE", "EXEFILE5");
+    HostAnswerMessageBox(IDOK);  // the closing message
     EXPECT_EQ(Run(), 0);
     ASSERT_EQ(HostMessageBoxes().size(), 1u);
     EXPECT_EQ(HostMessageBoxes()[0].text, "Installation successful!\nHappy FTP'ing!");
     EXPECT_TRUE(HostFileExists("C:\\WIN32APP\\Vantro\\tclassic.exe"));
+}
+
+// Each test starts as a fresh process would: an NT 3.51 install rewrites two
+// flags of three common rows and the run's flags, and the next test sees the
+// catalogue's own values (tlink.exe 1 and 1, tstub.dll 0 and 1, tlink.hlp 0
+// and 0) and cleared flags again.
+TEST_F(Install, NextTestStartsFromTheProgramsOwnState)
+{
+    HostSetVersion(3, 51, 1057, VER_PLATFORM_WIN32_NT);
+    HostAnswerMessageBox(IDOK);  // the closing message
+    EXPECT_EQ(Run(), 0);
+    ASSERT_EQ(g_commonFiles[0].bRequired, 0u);  // the run did rewrite the row
+    g_bCancelled = 1;
+    g_bRebootNeeded = 1;
+    g_bSilent = g_bLogging = 1;
+    g_bAllowReboot = g_bExplore = gbInstallBonusPack = 0;
+    MachineTest::TearDown();
+    SetUp();
+    EXPECT_EQ(g_commonFiles[0].bIcon, 1u);
+    EXPECT_EQ(g_commonFiles[0].bRequired, 1u);
+    EXPECT_EQ(g_commonFiles[1].bIcon, 0u);
+    EXPECT_EQ(g_commonFiles[1].bRequired, 1u);
+    EXPECT_EQ(g_commonFiles[4].bIcon, 0u);
+    EXPECT_EQ(g_commonFiles[4].bRequired, 0u);
+    CatalogueEntry *tables[] = {g_classicFiles, g_explorerFiles, g_utilityFiles, g_commonFiles, g_siteFiles};
+    int counts[] = {CLASSIC_COUNT, EXPLORER_COUNT, UTILITY_COUNT, COMMON_COUNT, SITE_COUNT};
+    for (int t = 0; t < 5; t++)
+        for (int i = 0; i < counts[t]; i++) {
+            EXPECT_EQ(tables[t][i].dwState, 0u) << t << " " << i;
+            EXPECT_EQ(tables[t][i].iResult, 0) << t << " " << i;
+        }
+    EXPECT_EQ(g_bCancelled, 0);
+    EXPECT_EQ(g_bRebootNeeded, 0);
+    EXPECT_EQ(g_bSilent, 0);
+    EXPECT_EQ(g_bLogging, 0);
+    EXPECT_EQ(g_bAllowReboot, 1);  // ALLOWRBT's default
+    EXPECT_EQ(g_bExplore, 1);
+    EXPECT_EQ(gbInstallBonusPack, 1);
+    EXPECT_EQ(g_winMajor, 0);
+    EXPECT_STREQ(g_szHelpCaption, "");
 }
 
 TEST_F(Install, RestartQuestion)
@@ -254,6 +291,7 @@ TEST_F(Install, FoldersAreCreatedOutermostFirst)
               "Creation of Q: failed. (3)\r\nCreation of Q:\\Apps failed. (3)\r\n"
               "Creation of Q:\\Apps\\Vantro failed. (3)\r\n");
     g_bSilent = 0;
+    for (int i = 0; i < 3; i++) HostAnswerMessageBox(IDOK);  // error boxes with OK alone
     EXPECT_EQ(CreateFolderPath(bad), 0);
     ASSERT_EQ(HostMessageBoxes().size(), 3u);
     EXPECT_EQ(HostMessageBoxes()[1].caption, "Install");
