@@ -351,11 +351,12 @@ TEST_F(FileCopy, EveryFailingCallEndsInItsOneOutcome)
                       (std::vector<std::string>{"TCORE32.DLL", "TCORE32.NEW"}));
             ASSERT_TRUE(stored);
             EXPECT_EQ(type, (DWORD)REG_SZ);
-            // "command.com /c copy", the new file first and the target second,
-            // short names where the system gives them.
+            // The platform's interpreter ("cmd.exe" on NT, "command.com" on
+            // 95/98) copies, the new file first and the target second, short
+            // names where the system gives them.
             std::string upper = command;
             for (char &c : upper) c = (char)toupper((unsigned char)c);
-            EXPECT_EQ(upper.rfind("COMMAND.COM /C COPY ", 0), 0u) << command;
+            EXPECT_EQ(upper.rfind(g_bWinNT ? "CMD.EXE /C COPY " : "COMMAND.COM /C COPY ", 0), 0u) << command;
             size_t side = upper.find("TCORE32.NEW"), target = upper.find("TCORE32.DLL");
             EXPECT_NE(side, std::string::npos) << command;
             EXPECT_NE(target, std::string::npos) << command;
