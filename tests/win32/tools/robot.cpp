@@ -42,6 +42,10 @@
 //   esc                   the same as key esc
 //   select ID TEXT        list box: selects the item TEXT and sends the
 //       dialog LBN_SELCHANGE then LBN_DBLCLK, as a double-click does
+//   expect-items ID TEXT  combo box: its list holds exactly these items, in
+//       this order, TEXT being the items joined by "|" ("" for none)
+//   pick ID TEXT          combo box: selects the item TEXT (into the edit field
+//       of a drop-down) and sends the dialog CBN_SELCHANGE, as a pick does
 //   dump                  prints every control: id, class, text, state, place
 //   message-box-text      prints the message text (control 0xFFFF) as TEXT ...
 //   answer-box ID         presses button ID of the current message box
@@ -661,6 +665,40 @@ static void Run(const Words &w)
         SendMessageTimeoutA(list, LB_SETCURSEL, index, 0, SMTO_NORMAL, kSendTimeout, &ignored);
         PostMessageA(g_dialog, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), (LPARAM)list);
         PostMessageA(g_dialog, WM_COMMAND, MAKEWPARAM(id, LBN_DBLCLK), (LPARAM)list);
+    } else if (cmd == "expect-items" && n == 3) {
+        if (!NeedDialog()) return;
+        HWND combo = NeedControl(ParseId(w[1]));
+        if (!combo) return;
+        DWORD_PTR count = 0;
+        SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_NORMAL, kSendTimeout, &count);
+        std::string items;
+        for (DWORD_PTR i = 0; i < count && (LRESULT)count != CB_ERR; i++) {
+            // Asked in ANSI across processes, Wine answers CB_GETLBTEXT with the
+            // wide text (and overruns a buffer sized for the ANSI one): ask for
+            // the wide text and convert it here.
+            DWORD_PTR length = 0;
+            SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, i, 0, SMTO_NORMAL, kSendTimeout, &length);
+            std::vector<WCHAR> wide(length + 2, 0);
+            DWORD_PTR ignored;
+            SendMessageTimeoutW(combo, CB_GETLBTEXT, i, (LPARAM)wide.data(), SMTO_NORMAL, kSendTimeout, &ignored);
+            std::vector<char> text(4 * length + 4, 0);
+            WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text.data(), (int)text.size(), NULL, NULL);
+            items += (i ? "|" : "") + std::string(text.data());
+        }
+        Expect(items == w[2], "control " + w[1] + " lists \"" + Escaped(w[2]) + "\"", "\"" + Escaped(items) + "\"");
+    } else if (cmd == "pick" && n == 3) {
+        if (!NeedDialog()) return;
+        int id = ParseId(w[1]);
+        HWND combo = NeedControl(id);
+        if (!combo) return;
+        DWORD_PTR index = (DWORD_PTR)CB_ERR;
+        SendMessageTimeoutA(combo, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)w[2].c_str(), SMTO_NORMAL, kSendTimeout,
+                            &index);
+        if ((LRESULT)index == CB_ERR) return Error("no combo box item \"%s\"", w[2].c_str());
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(combo, CB_SETCURSEL, index, 0, SMTO_NORMAL, kSendTimeout, &ignored);
+        PostMessageA(g_dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), (LPARAM)combo);
+        Settle(g_dialog);
     } else if (cmd == "message-box-text") {
         if (!NeedDialog()) return;
         HWND text = NeedControl(0xFFFF);
