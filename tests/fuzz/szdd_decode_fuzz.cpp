@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (szdd::HasSignature(data, size) && size >= szdd::kHeaderSize) {
         // Eight back-references of 18 bytes from 17 input bytes at most.
         if (whole.bytes.size() > 9 * (size - szdd::kHeaderSize)) abort();
-    } else if (r1 >= 0 && (whole.bytes.size() != size || memcmp(whole.bytes.data(), data, size) != 0)) {
+    } else if (r1 >= 0 && (whole.bytes.size() != size || (size && memcmp(whole.bytes.data(), data, size) != 0))) {
         abort();  // an unpacked input comes out unchanged
     }
     return 0;
