@@ -51,10 +51,19 @@ void HostSetVersion(int major, int minor, int build, int platform);
 void HostSetDesktop(int width, int height);
 void HostSetWindowsFolders(const char *windowsDir, const char *systemDir);
 
+// The disk answers as Windows does where the logic can meet it: paths of more
+// than 260 characters fail with ERROR_FILENAME_EXCED_RANGE; the read-only
+// attribute (SetFileAttributesA) is kept by the simulation, so it holds even
+// for a test run as root; a file deleted while open with delete sharing keeps
+// its name, and cannot be opened, until the last handle goes; long names get
+// 8.3 aliases numbered ~1, ~2... in the order they were made, and a short path
+// opens its file.
+//
 // Another program holds the file open: with `share` as its sharing mode (no
 // FILE_SHARE_DELETE: the file cannot be replaced, renamed or deleted), or, with
 // `image` set, mapped as a running program's image (cannot be written or
-// deleted, can be renamed). Returns false when the file does not exist.
+// deleted: ERROR_ACCESS_DENIED; can be renamed). Returns false when the file
+// does not exist.
 bool HostHoldFile(const char *winPath, DWORD share, bool image);
 void HostReleaseFile(const char *winPath);
 

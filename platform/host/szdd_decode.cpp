@@ -99,12 +99,11 @@ static LONG SzddPassThrough(SzddInput *in, const BYTE *held, DWORD heldSize, Szd
         if (!SzddRefill(in)) break;
     }
     if (in->failed) return LZERROR_READ;
-    if (total == 0) return LZERROR_READ;  // an empty input
-    return (LONG)total;
+    return (LONG)total;  // 0 for an empty input, as the library reports it
 }
 
 // Expands the LZSS stream after the header into `out`; returns the count or an LZERROR_ code.
-static LONG SzddDecodeStream(SzddInput *in, SzddOutput *out, unsigned long declared) {
+static LONG SzddDecodeStream(SzddInput *in, SzddOutput *out) {
     const DWORD fastLimit = sizeof(out->window) - SZDD_GROUP_OUT;
     for (;;) {
         // Whole groups while the input and the output buffer certainly hold them.
@@ -122,7 +121,7 @@ static LONG SzddDecodeStream(SzddInput *in, SzddOutput *out, unsigned long decla
                 }
             }
             in->p = p;
-            if (out->flushed + (out->pos - szdd::kWindowSize) > declared) return LZERROR_BADVALUE;
+            if (out->flushed > SZDD_MAX_LONG - SZDD_OUT_SIZE) return LZERROR_BADVALUE;
         }
 
         // One group item by item, near the end of the input buffer.
@@ -136,15 +135,15 @@ static LONG SzddDecodeStream(SzddInput *in, SzddOutput *out, unsigned long decla
             if (flags & 1) {
                 out->window[out->pos++] = b1;
             } else {
-                if (!SzddGetByte(in, &b2)) return LZERROR_READ;  // cut inside a match, or a failed read
+                // Cut inside a match: the library stops before it.
+                if (!SzddGetByte(in, &b2)) goto end_of_input;
                 SzddCopyMatch(out, szdd::DecodeMatchPos(b1, b2), szdd::DecodeMatchLength(b2));
             }
-            if (out->flushed + (out->pos - szdd::kWindowSize) > declared) return LZERROR_BADVALUE;
+            if (out->flushed > SZDD_MAX_LONG - SZDD_OUT_SIZE) return LZERROR_BADVALUE;
         }
     }
 end_of_input:
     if (in->failed) return LZERROR_READ;
-    if (out->flushed + (out->pos - szdd::kWindowSize) != declared) return LZERROR_READ;
     if (!SzddFlush(out)) return LZERROR_WRITE;
     return (LONG)out->flushed;
 }
@@ -159,12 +158,12 @@ static LONG SzddRun(SzddInput *in, SzddWriteProc write, void *writeContext) {
         held++;
     }
     if (in->failed) return LZERROR_READ;
-    if (!szdd::HasSignature(header, held))
+    // Without the signature, or with a header cut short, the input is not
+    // packed: the library copies it through.
+    if (!szdd::HasSignature(header, held) || held < szdd::kHeaderSize)
         return SzddPassThrough(in, header, held, write, writeContext);
-    if (held < szdd::kHeaderSize) return LZERROR_READ;
     if (header[szdd::kMethodOffset] != szdd::kMethodLz) return LZERROR_UNKNOWNALG;
-    unsigned long declared = szdd::ReadLength(header + szdd::kLengthOffset);
-    if (declared > SZDD_MAX_LONG) return LZERROR_BADVALUE;
+    // The declared length is not looked at: the library writes what the stream gives.
 
     static_assert(sizeof(SzddOutput) < 80000, "the decoder's state lives on the stack");
     SzddOutput out;
@@ -174,7 +173,7 @@ static LONG SzddRun(SzddInput *in, SzddWriteProc write, void *writeContext) {
     out.flushed = 0;
     out.write = write;
     out.context = writeContext;
-    return SzddDecodeStream(in, &out, declared);
+    return SzddDecodeStream(in, &out);
 }
 
 LONG SzddExpand(SzddReadProc read, void *readContext, SzddWriteProc write, void *writeContext) {

@@ -3,25 +3,18 @@
 // host's LZCopy. It reads through a callback or from a buffer and writes
 // through a callback; it keeps only the 4096-byte window and fixed buffers.
 //
-// What it accepts and refuses:
-// - Input that does not begin with the full 8-byte signature (including input
-//   shorter than 8 bytes) is not packed: it is copied through unchanged, as
-//   the library does.
-// - An empty input is a failure (LZERROR_READ): there is nothing to install.
-// - Input that begins with the signature but ends before the 14-byte header is
-//   complete is truncated (LZERROR_READ). The library would copy such a file
-//   through; a file that starts with the signature cannot be a plain payload
-//   here, because the packer always packs those.
+// What it accepts and refuses, as the library does (seen under Wine's LZ32,
+// pinned by tests/shared/lz_cases.cpp):
+// - Input that does not begin with the full 8-byte signature, or that ends
+//   before the 14-byte header is complete, is not packed: it is copied through
+//   unchanged. An empty input gives 0 bytes.
 // - A method other than 'A' is LZERROR_UNKNOWNALG.
-// - The stream may end after any whole item. Ending between the two bytes of a
-//   match is damage (LZERROR_READ); ending before the declared length has been
-//   produced is truncation (LZERROR_READ); a stream that would produce more
-//   than the declared length is damaged (LZERROR_BADVALUE) and nothing beyond
-//   the declared length is written. The library itself ignores the declared
-//   length and writes whatever the stream gives; an installer must not put a
-//   file of the wrong size in place, so the reader is stricter here.
-// - A declared or passed-through length above 0x7FFFFFFF is LZERROR_BADVALUE
-//   (the count would not fit LZCopy's result).
+// - The stream may end anywhere: after any whole item, or between the two bytes
+//   of a match, which is then dropped. What was decoded up to there is the
+//   result, whatever the header's declared length says; the declared length is
+//   not looked at, so a stream that gives more than it is written whole.
+// - An output above 0x7FFFFFFF bytes is LZERROR_BADVALUE (the count would not
+//   fit LZCopy's result).
 // - A failed read is LZERROR_READ, a failed write LZERROR_WRITE.
 // On failure, bytes already handed to the writer stay written; the caller
 // discards the output.

@@ -416,6 +416,38 @@ TEST_F(FileCopyOnWindows, SecondDeferredCopyKeepsTheFirst)
     EXPECT_EQ(holder.Release(), 0);
 }
 
+// What deleting a file another process holds answers: a loaded library and a
+// program mapped as a running image refuse with ERROR_ACCESS_DENIED (the
+// system's "cannot delete"), a file open without delete sharing with a sharing
+// violation; both can be deleted once let go. The simulated machine answers the
+// same (tests/host/files_host_test.cpp).
+TEST_F(FileCopyOnWindows, DeletingAHeldFile)
+{
+    struct Row {
+        const char *name;
+        const CatalogueEntry *row;
+        int index;
+        const char *hold;
+        DWORD error;
+    } rows[] = {
+        {"library loaded", &kLibrary, kLibraryIndex, "image", ERROR_ACCESS_DENIED},
+        {"program mapped as a running image", &kProgram, kProgramIndex, "image", ERROR_ACCESS_DENIED},
+        {"library open without delete sharing", &kLibrary, kLibraryIndex, "open", ERROR_SHARING_VIOLATION},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string path = At(row.row->szInstallFile);
+        ASSERT_TRUE(WriteAll(path, NewBytes(row.index, row.row->szInstallFile)));
+        HeldFile holder;
+        ASSERT_EQ(holder.Hold(row.hold, path), "holding");
+        SetLastError(0);
+        EXPECT_FALSE(DeleteFileA(path.c_str()));
+        EXPECT_EQ(GetLastError(), row.error);
+        EXPECT_EQ(holder.Release(), 0);
+        EXPECT_TRUE(DeleteFileA(path.c_str())) << GetLastError();
+    }
+}
+
 struct HelpRow {
     const char *name;
     const FileRow *row;
