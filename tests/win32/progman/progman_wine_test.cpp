@@ -21,6 +21,7 @@
 
 #include "platform.h"
 #include "progman/progman.h"
+#include "tests/shared/progman_rows.h"
 #include "../win_files.h"
 
 #include <objbase.h>
@@ -381,28 +382,9 @@ protected:
 
 TEST_F(RecordedProgman, CommandTextsAndTheirOrder)
 {
-    struct Row {
-        const char *name;
-        const char *caption, *folder, *file, *commandLine;
-        const char *deleted, *added;  // the two commands AddItem sends
-    } rows[] = {
-        {"the install's own icon", "Vantro Pro", "C:\\Program Files\\Vantro Pro", "tclassic.exe", "",
-         "[DeleteItem(\"Vantro Pro\")]",
-         "[AddItem(\"C:\\Program Files\\Vantro Pro\\tclassic.exe\",\"Vantro Pro\",,,,,C:\\Program Files\\Vantro Pro)]"},
-        {"empty caption: the file names the item", "", "C:\\V", "tfind.exe", "", "[DeleteItem(\"tfind.exe\")]",
-         "[AddItem(\"C:\\V\\tfind.exe\",\"tfind.exe\",,,,,C:\\V)]"},
-        {"empty folder: the current one", "Help", "", "tcore32.hlp", "", "[DeleteItem(\"Help\")]",
-         "[AddItem(\"C:\\TEMP\\tcore32.hlp\",\"Help\",,,,,C:\\TEMP)]"},
-        {"a folder ending with a backslash gets no second one", "Root", "D:\\", "x.exe", "",
-         "[DeleteItem(\"Root\")]", "[AddItem(\"D:\\x.exe\",\"Root\",,,,,D:\\)]"},
-        {"a file name with a backslash is the target", "Tool", "C:\\V", "C:\\Other\\tool.exe", "",
-         "[DeleteItem(\"Tool\")]", "[AddItem(\"C:\\Other\\tool.exe\",\"Tool\",,,,,C:\\V)]"},
-        {"a command line given is sent as it is", "Icons", "C:\\V", "tlink.exe", "C:\\V\\tlink.exe -icons",
-         "[DeleteItem(\"Icons\")]", "[AddItem(\"C:\\V\\tlink.exe -icons\",\"Icons\",,,,,C:\\V)]"},
-    };
     CreateDirectoryA("C:\\TEMP", NULL);
     ASSERT_TRUE(SetCurrentDirectoryA("C:\\TEMP"));
-    for (const Row &row : rows) {
+    for (const ProgmanItemRow &row : kProgmanItemRows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(ProgmanCreateGroup("Vantro Pro"), 1);
         EXPECT_EQ(ProgmanAddItem(row.caption, row.folder, row.file, row.commandLine), 1);
