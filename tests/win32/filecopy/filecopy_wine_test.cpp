@@ -425,19 +425,18 @@ TEST_F(FileCopyOnWindows, DeletingAHeldFile)
 {
     struct Row {
         const char *name;
-        const CatalogueEntry *row;
-        int index;
+        const FileRow *row;
         const char *hold;
         DWORD error;
     } rows[] = {
-        {"library loaded", &kLibrary, kLibraryIndex, "image", ERROR_ACCESS_DENIED},
-        {"program mapped as a running image", &kProgram, kProgramIndex, "image", ERROR_ACCESS_DENIED},
-        {"library open without delete sharing", &kLibrary, kLibraryIndex, "open", ERROR_SHARING_VIOLATION},
+        {"library loaded", &kLibrary, "image", ERROR_ACCESS_DENIED},
+        {"program mapped as a running image", &kProgram, "image", ERROR_ACCESS_DENIED},
+        {"library open without delete sharing", &kLibrary, "open", ERROR_SHARING_VIOLATION},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         std::string path = At(row.row->szInstallFile);
-        ASSERT_TRUE(WriteAll(path, NewBytes(row.index, row.row->szInstallFile)));
+        ASSERT_TRUE(WriteAll(path, NewBytes(row.row->szInstallFile)));
         HeldFile holder;
         ASSERT_EQ(holder.Hold(row.hold, path), "holding");
         SetLastError(0);
