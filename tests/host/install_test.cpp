@@ -325,26 +325,6 @@ TEST_F(Install, DefaultDestinationFollowsThePlatform)
     EXPECT_STREQ(folder, "C:\\Vantro");
 }
 
-TEST_F(Install, ProposalPrecedence)
-{
-    const char *quiet = "[INSTALL]\r\nQUIET=1\r\nLOGGING=1\r\n";
-    // DIR32 replaces the computed default; WIN.INI's DIR replaces DIR32.
-    EXPECT_EQ(Run((std::string(quiet) + "[Vantro]\r\nDIR32=C:\\Tools\\FTP\r\n").c_str()), 0);
-    EXPECT_TRUE(HostFileExists("C:\\Tools\\FTP\\tclassic.exe"));
-    MachineTest::TearDown();
-    SetUp();
-    WriteProfileStringA("Vantro", "DIR", "C:\\Old\\Vantro");
-    EXPECT_EQ(Run((std::string(quiet) + "[Vantro]\r\nDIR32=C:\\Tools\\FTP\r\n").c_str()), 0);
-    EXPECT_TRUE(HostFileExists("C:\\Old\\Vantro\\tclassic.exe"));
-    // The folder of the installation files itself is refused.
-    MachineTest::TearDown();
-    SetUp();
-    EXPECT_EQ(Run((std::string(quiet) + "[Vantro]\r\nDIR32=C:\\TEMP\\\r\n").c_str()), 0);
-    std::string log = ReadText("C:\\TEMP\\setup.log");
-    EXPECT_NE(log.find("SourceDir=DestDir \"C:\\TEMP\\\"\r\n"), std::string::npos);
-    EXPECT_EQ(log.find("Copying"), std::string::npos);
-}
-
 TEST_F(Install, SequenceWithNothingToDo)
 {
     char failure[512];

@@ -65,3 +65,12 @@ void RulesTest::ExpectNothingShown() const
     EXPECT_TRUE(HostDialogsShown().empty());
     for (const HostWindowInfo &w : HostWindows()) EXPECT_FALSE(w.everShown) << w.className << " " << w.title;
 }
+
+void RulesTest::FreshSequence()
+{
+    MachineTest::TearDown();
+    SetUp();
+    SetCurrentDirectoryA("C:\\TEMP");
+    lstrcpyA(g_szTempName, "WFT9.TMP");
+    HostMakeFolder(kDest);
+}

@@ -16,6 +16,9 @@ protected:
 
     static const char *const kDest;  // the default destination on NT 4
 
+    // A fresh machine for one row of a table, ready for the install sequence
+    // alone: the temporary folder current, a scratch name, the destination made.
+    void FreshSequence();
     // Writes the options file beside the program.
     void Options(const std::string &text);
     // Scripts an interactive run: Continue in the action dialog, OK on the

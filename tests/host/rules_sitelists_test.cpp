@@ -130,11 +130,7 @@ TEST_F(RulesSiteLists, ATemplateThatCannotBeWrittenLeavesItsTextAndGoesOn)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        MachineTest::TearDown();
-        SetUp();
-        SetCurrentDirectoryA("C:\\TEMP");
-        lstrcpyA(g_szTempName, "WFT9.TMP");
-        HostMakeFolder(kDest);
+        FreshSequence();
         row.spoil();
         char failure[512];
         DWORD report = 0x12345678;

@@ -166,11 +166,7 @@ TEST_F(RulesEnding, ReportBitsOfTheSequence)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        MachineTest::TearDown();
-        SetUp();
-        SetCurrentDirectoryA("C:\\TEMP");
-        lstrcpyA(g_szTempName, "WFT9.TMP");
-        HostMakeFolder(kDest);
+        FreshSequence();
         if (row.missingResource) HostRemoveResource("EXE", row.missingResource);
         g_bCancelled = row.cancel;
         g_bSilent = 1;  // a required failure is logged, not asked
