@@ -39,6 +39,7 @@ void HostResetWindows();
 void HostResetRegistry();
 void HostResetProcess();
 void HostResetLz();
+void HostResetComponents();
 // A file open without delete sharing (by the program or another one).
 bool HostFileHeldAgainstRename(const std::string &real);
 

@@ -100,6 +100,7 @@ void HostReset(const char *root)
     HostResetRegistry();
     HostResetProcess();
     HostResetLz();
+    HostResetComponents();
     HostResetDde();
     // The keys every Windows installation has.
     HostRegCreateKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
@@ -117,6 +118,7 @@ void HostStartProcess()
     HostResetWindows();
     HostResetProcess();
     HostResetLz();
+    HostResetComponents();
     HostResetDdeClient();
 }
 

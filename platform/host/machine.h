@@ -74,6 +74,10 @@ void HostRegCreateKey(const char *path);
 bool HostRegGetValue(const char *path, const char *name, DWORD *type, std::string *data);
 void HostRegSetString(const char *path, const char *name, const char *value);
 std::vector<std::string> HostRegValueNames(const char *path);
+// Deletes a key with everything below it, or one value; false when absent.
+bool HostRegDeleteTree(const char *path);
+bool HostRegDeleteValue(const char *path, const char *name);
+void HostRegSetDword(const char *path, const char *name, DWORD value);
 int HostRegOpenHandles();
 
 // ---- restart -------------------------------------------------------------------------
@@ -84,6 +88,42 @@ struct HostRestart {
     bool privilegeBeforeRequest;
 };
 const HostRestart &HostRestartState();
+
+// ---- the product's libraries and programs --------------------------------------------
+// LoadLibraryA loads a file of the simulated disk whose name is one of the
+// product's libraries (tstub.dll, shellext.dll, vnbho2k0.dll, secsvc.dll,
+// tcore32.dll, navhook.dll, tsynclib.dll) and gives it the exports and the
+// behaviour of the stand-in component of that name: the class servers'
+// DllRegisterServer and DllUnregisterServer write and delete HKCR\CLSID\<their
+// id> with InprocServer32 (their own path, ThreadingModel "Apartment"),
+// vnbho2k0.dll's AddNetscapeBhoKey and AddExplorerBhoKey their browser keys,
+// secsvc.dll's DLLRegisterSSL the SSL key's Folder, CertFile, KeyFile and CAFile.
+// A missing file fails with ERROR_MOD_NOT_FOUND, any other file with
+// ERROR_BAD_EXE_FORMAT. A failure marker "<base>.fail" beside the module works as
+// the stand-ins' do: empty or "*" fails every entry point, named lines only
+// those, a line "load" refuses the load (ERROR_DLL_INIT_FAILED).
+//
+// WinExec finds the program as CreateProcess does (a quoted path, or the
+// shortest space-separated prefix that names an existing file, ".exe" added
+// when it has no extension) and runs tsched.exe as the stand-in scheduler:
+// "-install", "-install_no_start", "-remove", "-stop", "-start" with their
+// effects on HKCU\...\Run "Vantro Queue Scheduler" and the scheduler's own key
+// (Installed, StartAtLogon, Path, LastCommand, LastResult, History), and its
+// marker tsched.fail. Other programs are recorded and do nothing. Returns 33,
+// or ERROR_FILE_NOT_FOUND when no program is found.
+struct HostComponentCall {
+    std::string module;  // full Windows path of the library or program
+    std::string what;    // "load", "free", an export's name, or "run"
+    std::string args;    // DLLRegisterSSL: "<key>|<folder>|<reserved>"; run: the arguments
+    std::string cwd;     // the current folder at the call
+    long result;         // the export's result (load: 1 loaded, 0 refused)
+};
+const std::vector<HostComponentCall> &HostComponentCalls();
+// The calls of one kind ("DllRegisterServer", "run"...) in order, as
+// "<file name> <args>" (file name as it is on disk, lower case kept).
+std::vector<std::string> HostComponentCallsOf(const char *what);
+// Libraries loaded and not yet freed.
+int HostLoadedLibraries();
 
 // ---- resources ----------------------------------------------------------------
 // Adds or replaces a resource of the module (type and name as strings, such as

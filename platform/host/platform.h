@@ -304,6 +304,23 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES stat
 BOOL ExitWindowsEx(UINT flags, DWORD reason);
 void Sleep(DWORD milliseconds);
 
+// ---- libraries and programs -------------------------------------------------------
+// The product's libraries and programs, as the simulated machine carries them:
+// see HostComponentCalls in machine.h for what they do when called.
+typedef LONG HRESULT;
+#define S_OK ((HRESULT)0)
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
+#define FAILED(hr) (((HRESULT)(hr)) < 0)
+typedef INT_PTR (*FARPROC)(void);
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_BAD_EXE_FORMAT 193L
+#define ERROR_DLL_INIT_FAILED 1114L
+HMODULE LoadLibraryA(LPCSTR path);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+BOOL FreeLibrary(HMODULE module);
+UINT WinExec(LPCSTR commandLine, UINT show);
+
 // ---- more files -----------------------------------------------------------------------
 BOOL MoveFileA(LPCSTR from, LPCSTR to);
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);

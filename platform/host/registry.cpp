@@ -288,3 +288,37 @@ std::vector<std::string> HostRegValueNames(const char *path)
 }
 
 int HostRegOpenHandles() { return (int)g_keys.size(); }
+
+bool HostRegDeleteTree(const char *path)
+{
+    std::string p = path;
+    size_t slash = p.rfind('\\');
+    if (slash == std::string::npos) return false;
+    HostRegNode *parent = NodeByPath(p.substr(0, slash).c_str(), false);
+    if (!parent) return false;
+    std::string up = HostUpper(p.substr(slash + 1));
+    auto it = parent->children.find(up);
+    if (it == parent->children.end()) return false;
+    MarkDeleted(it->second.get());
+    g_graveyard.push_back(std::move(it->second));
+    parent->children.erase(it);
+    for (size_t i = 0; i < parent->order.size(); i++)
+        if (parent->order[i] == up) {
+            parent->order.erase(parent->order.begin() + (long)i);
+            break;
+        }
+    return true;
+}
+
+bool HostRegDeleteValue(const char *path, const char *name)
+{
+    HostRegNode *node = NodeByPath(path, false);
+    return node && node->values.erase(HostUpper(name)) > 0;
+}
+
+void HostRegSetDword(const char *path, const char *name, DWORD value)
+{
+    HostRegNode *node = NodeByPath(path, true);
+    if (!node) return;
+    node->values[HostUpper(name)] = HostRegValue{name, REG_DWORD, std::string((const char *)&value, 4)};
+}
