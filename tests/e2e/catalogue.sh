@@ -8,6 +8,7 @@
 #   catalogue_rows                  prints "index resource file carried", one a line
 #   catalogue_files FIRST LAST [1]  the file names of the rows FIRST..LAST (only the
 #                                   carried ones with a third argument 1)
+#   icon_rows, icon_links DEST FIRST-LAST...  the rows with an icon; their shortcuts
 
 catalogue_rows() {
     cat <<'ROWS'
@@ -74,4 +75,38 @@ catalogue_files() {
     local first=$1 last=$2 only=${3:-}
     catalogue_rows | awk -v a="$first" -v b="$last" -v only="$only" \
         '$1 >= a && $1 <= b && (only != 1 || $4 == 1) { print $3 }'
+}
+
+# The rows that get an icon (bIcon 1), by resource index, with their captions.
+icon_rows() {
+    cat <<'ROWS'
+0 Vantro Pro
+3 Vantro Pro Help
+7 Vantro Pro Explorer Help
+9 Vantro Scripting Utility
+11 Vantro Scripting Help
+13 Vantro Find Utility
+15 Vantro Find Help
+17 Vantro Synchronize Utility
+20 Vantro Synchronize Help
+22 Vantro Queuing Utility
+25 Vantro Queue Help
+29 Vantro Icon Placement
+31 Vantro Pro Uninstall
+32 Vantro Pro Release Notes
+34 Vantro Pro Manual
+ROWS
+}
+
+# icon_links DEST FIRST-LAST...: the shortcuts an install into DEST makes for
+# the icon rows whose index lies in the ranges, sorted, as e2e_links prints them.
+icon_links() {
+    local dest=$1 index caption range
+    shift
+    while read -r index caption; do
+        for range in "$@"; do
+            [ "$index" -ge "${range%-*}" ] && [ "$index" -le "${range#*-}" ] || continue
+            printf '%s.lnk|%s\\%s|%s\n' "$caption" "$dest" "$(catalogue_files "$index" "$index")" "$dest"
+        done
+    done < <(icon_rows) | LC_ALL=C sort
 }

@@ -6,6 +6,12 @@
 #   e2e_begin NAME                   fresh prefix in $prefix, user folders in $temp, $cdrive
 #   e2e_setup_exe [INSTALL.INI TEXT] copies VantroSetup.exe (and the robot) into C:\setup
 #   check NAME CONDITION...          one named check; counted
+#   same EXPECTED ACTUAL             a check condition: equal texts, else a diff
+#   reg_value FILE KEY NAME          a registry value of the stopped prefix
+#   reg_has FILE KEY                 the key (or a key below it) is there
+#   e2e_wait_scheduler N             waits for the scheduler's Nth recorded run
+#   e2e_links GROUP                  the group's shortcuts: name|target|folder
+#   record                           the [Vantro] section of WIN.INI, key=value lines
 #   e2e_end                          ends the prefix
 #   e2e_summary                      prints "N passed, M failed"; fails when any
 #                                    check failed or none ran
@@ -55,6 +61,59 @@ trap e2e_on_exit EXIT
 trap 'exit 143' TERM
 trap 'exit 130' INT
 
+# same EXPECTED ACTUAL: true when the texts are equal; otherwise shows the diff.
+same() {
+    [ "$1" = "$2" ] && return 0
+    diff <(printf '%s\n' "$1") <(printf '%s\n' "$2") | sed 's/^/        /'
+    return 1
+}
+
+# The registry of a prefix whose wineserver has ended (wine_stop), read from
+# its files: FILE is system.reg (HKLM; HKCR is its Software\Classes) or
+# user.reg (HKCU); KEY is written without the root and compared ignoring case.
+# reg_value FILE KEY NAME prints the value NAME ("@" the default value): the
+# text of a REG_SZ, any other type as the file writes it (dword:00000001);
+# nothing when it is absent.
+reg_value() {
+    KEY=$2 NAME=$3 awk '
+        function unescape(s) { gsub(/\\\\/, "\001", s); gsub(/\\"/, "\"", s); gsub(/\001/, "\\", s); return s }
+        /^\[/ { k = $0; sub(/^\[/, "", k); sub(/\][^\]]*$/, "", k); on = tolower(unescape(k)) == tolower(ENVIRON["KEY"]); next }
+        !on { next }
+        ENVIRON["NAME"] == "@" && substr($0, 1, 2) == "@=" { v = substr($0, 3) }
+        ENVIRON["NAME"] != "@" && match($0, /^"([^"\\]|\\.)*"=/) &&
+            tolower(unescape(substr($0, 2, RLENGTH - 3))) == tolower(ENVIRON["NAME"]) { v = substr($0, RLENGTH + 1) }
+        v != "" { if (v ~ /^".*"$/) v = unescape(substr(v, 2, length(v) - 2)); print v; exit }
+    ' "$prefix/$1"
+}
+reg_has() {
+    KEY=$2 awk '
+        /^\[/ { k = $0; sub(/^\[/, "", k); sub(/\][^\]]*$/, "", k); gsub(/\\\\/, "\\", k)
+                k = tolower(k); w = tolower(ENVIRON["KEY"])
+                if (k == w || substr(k, 1, length(w) + 1) == w "\\") { found = 1; exit } }
+        END { exit !found }
+    ' "$prefix/$1"
+}
+
+# e2e_wait_scheduler N: the installer starts the scheduler without waiting for
+# it; waits (at most 60 s) until the stand-in has recorded N runs in History.
+e2e_wait_scheduler() {
+    local i
+    for i in $(seq 60); do
+        [ "$(WINEPREFIX="$prefix" timeout 60 wine reg query 'HKCU\Software\Brenmoor\Vantro\Scheduler' /v History \
+            2>/dev/null </dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p' | wc -w)" -ge "$1" ] && return 0
+        sleep 1
+    done
+    return 1
+}
+
+# e2e_links GROUP: the shortcuts of a Start Menu group, as lnkdump reads them.
+e2e_links() {
+    e2e_wine "$prefix/links.log" lnkdump.exe "C:\\users\\$user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\$1"
+    tr -d '\r' <"$prefix/links.log"
+}
+
+record() { tr -d '\r' <"$cdrive/windows/win.ini" | sed -n '/^\[Vantro\]/,/^\[/p' | grep -v '^\[' | grep -v '^$'; }
+
 e2e_begin() {
     e2e_name=$1
     prefix=$(wine_fresh_prefix "$1") || { echo "cannot copy the template prefix"; exit 1; }
@@ -69,7 +128,7 @@ e2e_begin() {
 # e2e_setup_exe [TEXT]: VantroSetup.exe in C:\setup, with Install.ini beside it
 # holding TEXT (LF turned into CR LF) when given.
 e2e_setup_exe() {
-    cp "$e2e_build/VantroSetup.exe" "$e2e_build/tests/win32/robot.exe" "$setup/"
+    cp "$e2e_build/VantroSetup.exe" "$e2e_build/tests/win32/robot.exe" "$e2e_build/tests/win32/lnkdump.exe" "$setup/"
     if [ $# -gt 0 ]; then printf '%s' "$1" | sed 's/$/\r/' >"$setup/Install.ini"; fi
 }
 
