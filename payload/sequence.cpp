@@ -6,6 +6,7 @@
 #include "payload/catalogue.h"
 #include "payload/extract.h"
 #include "payload/filecopy.h"
+#include "payload/registration.h"
 #include "resource.h"
 
 #define SEQ_PATH_SIZE 512
@@ -14,8 +15,7 @@
 static const char kOriginalIni[] = "original.ini";
 static const char kMySites[] = "MySites";
 
-// Joins folder, "\" and name into `out`; returns 0 when it would not fit.
-static int JoinFolder(char *out, int size, const char *folder, const char *name)
+int JoinFolder(char *out, int size, const char *folder, const char *name)
 {
     int length = lstrlenA(folder);
     int slash = length == 0 || folder[length - 1] != '\\';
@@ -41,7 +41,7 @@ static Presence PresenceIn(const char *folder, const char *name)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PRESENCE_MISSING : PRESENCE_UNKNOWN;
 }
 
-static void SetFailureText(char *failure, const char *format, const char *name)
+void SetFailureText(char *failure, const char *format, const char *name)
 {
     if (!failure) return;
     char text[FAILURE_TEXT_SIZE + 64];
@@ -186,6 +186,7 @@ struct SequenceContext {
     HWND statusControl;
     char *failure;
     int success;
+    int configWritten;  // Vantro.ini was made from the template in this run
 };
 
 // Installs one row; returns 0 when the phase must end (a required file failed,
@@ -262,6 +263,7 @@ static void InstallSiteFiles(SequenceContext *c, DWORD flags)
         SetFailureText(c->failure, "Failed to install INI files.", "");
         return;
     }
+    c->configWritten = 1;
     for (int i = 1; i < SITE_COUNT; i++) {
         CatalogueEntry *row = &g_siteFiles[i];
         if (PresenceIn(c->destFolder, row->szFile) == PRESENCE_MISSING) {
@@ -280,7 +282,7 @@ static void InstallSiteFiles(SequenceContext *c, DWORD flags)
 int RunInstallSequence(const char *sourceFolder, const char *destFolder, DWORD flags, DWORD *report, HWND owner,
                        HWND statusControl, char *failure)
 {
-    SequenceContext c = {sourceFolder, destFolder, owner, statusControl, failure, 1};
+    SequenceContext c = {sourceFolder, destFolder, owner, statusControl, failure, 1, 0};
     if (report) *report = 0;
     if (failure)
         for (int i = 0; i < FAILURE_TEXT_SIZE; i++) failure[i] = 0;
@@ -301,6 +303,5 @@ int RunInstallSequence(const char *sourceFolder, const char *destFolder, DWORD f
     if (c.success) InstallTable(&c, g_commonFiles, COMMON_COUNT, COMMON_FIRST);
     if (c.success && (flags & (INSTALL_CLASSIC | INSTALL_EXPLORER))) InstallSiteFiles(&c, flags);
 
-    if (report) *report |= c.success ? REPORT_SUCCEEDED : REPORT_FAILED;
-    return c.success;
+    return RunRegistrationPhases(destFolder, flags, report, owner, statusControl, failure, c.success, c.configWritten);
 }

@@ -11,6 +11,7 @@
 #include "machine_fixture.h"
 #include "payload/catalogue.h"
 #include "payload/sequence.h"
+#include "resource.h"
 
 static const char kDest[] = "C:\\Program Files\\Vantro Pro";
 
@@ -30,6 +31,8 @@ protected:
             HostDialogScript("DLG_INSTALL", {HostClick(IDOK)});
             HostDialogScript("DLG_GETDIR", {HostClick(IDOK)});
             HostDialogScript("DLG_VERS_32", {HostClick(IDOK)});
+            HostDialogScript("DLG_GETGROUP", {HostClick(IDOK)});
+            HostDialogScript("#307", {HostClick(IDOK)});
         }
         int code = RunSetup();
         EXPECT_TRUE(HostDialogErrors().empty());
@@ -55,10 +58,12 @@ protected:
 
 TEST_F(Install, InteractiveSuccessEndsWithCongratulations)
 {
+    // Without the Explorer interface no shell extension asks for a restart.
+    HostDialogScript("DLG_VERS_32", {HostUncheck(IDC_EXPLORER)});
     HostAnswerMessageBox(IDOK);  // the closing message has OK alone
     EXPECT_EQ(Run(), 0);
     EXPECT_TRUE(DestHas("tclassic.exe"));
-    EXPECT_TRUE(DestHas("shellext.dll"));
+    EXPECT_FALSE(DestHas("shellext.dll"));
     EXPECT_TRUE(DestHas("tscript.exe"));
     EXPECT_TRUE(DestHas("publicag.ini"));
     ASSERT_EQ(HostMessageBoxes().size(), 1u);

@@ -81,10 +81,10 @@ TEST_F(RulesComponents, ExplorerOnlyInstallTakesOnlyMissingRequiredClassicFiles)
                 HostWriteFile((std::string(kDest) + "\\" + file).c_str(), "earlier");
         }
         ScriptInteractive({HostUncheck(1880), HostUncheck(2418)});
-        HostAnswerMessageBox(IDOK);
+        HostAnswerMessageBox(IDCANCEL);
         EXPECT_EQ(RunSetup(), 0);
         ASSERT_EQ(HostMessageBoxes().size(), 1u);
-        EXPECT_EQ(HostMessageBoxes()[0].text, "Installation successful!\nHappy FTP'ing!");
+        EXPECT_EQ(HostMessageBoxes()[0].text, kRestartPrompt);
         for (const char *file : kClassicRequired) {
             EXPECT_TRUE(DestHas(file)) << file;
             // Present ones are not installed again.

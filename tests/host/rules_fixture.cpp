@@ -4,6 +4,9 @@
 #include "controller/dialogs.h"
 #include "payload/catalogue.h"
 
+const char *const RulesTest::kRestartPrompt =
+    "Installation successful!\n\nInstall now needs to restart your computer to complete changes to your system "
+    "files.\nSelect \"OK\" to restart now, or cancel to restart your system yourself.";
 const char *const RulesTest::kDest = "C:\\Program Files\\Vantro Pro";
 
 const RulesTable kRulesTables[5] = {
@@ -39,6 +42,10 @@ void RulesTest::ScriptInteractive(std::vector<HostDialogStep> components, bool c
     HostDialogScript("DLG_GETDIR", {HostClick(IDOK)});
     if (componentsEnd) components.push_back(HostClick(IDOK));
     HostDialogScript("DLG_VERS_32", components);
+    // After the files: the proposed group, and the icon placement as proposed
+    // (asked only on a first install of the Explorer interface).
+    HostDialogScript("DLG_GETGROUP", {HostClick(IDOK)});
+    HostDialogScript("#307", {HostClick(IDOK)});
 }
 
 bool RulesTest::DestHas(const char *name) const { return HostFileExists((std::string(kDest) + "\\" + name).c_str()); }

@@ -15,6 +15,9 @@ protected:
     void TearDown() override;
 
     static const char *const kDest;  // the default destination on NT 4
+    // The closing message of an install that registered the Explorer
+    // interface's shell extension: the shell must restart to load it.
+    static const char *const kRestartPrompt;
 
     // A fresh machine for one row of a table, ready for the install sequence
     // alone: the temporary folder current, a scratch name, the destination made.

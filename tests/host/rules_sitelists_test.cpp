@@ -65,7 +65,7 @@ TEST_F(RulesSiteLists, WhenTheQuestionIsAskedAndWhatIsKept)
 
         ScriptInteractive();
         if (row.answer) HostAnswerMessageBox(row.answer);
-        HostAnswerMessageBox(IDOK);  // the closing congratulations
+        HostAnswerMessageBox(IDCANCEL);  // the closing restart prompt: not now
         EXPECT_EQ(RunSetup(), 0);
         size_t boxes = row.answer ? 2 : 1;
         ASSERT_EQ(HostMessageBoxes().size(), boxes);
@@ -78,7 +78,7 @@ TEST_F(RulesSiteLists, WhenTheQuestionIsAskedAndWhatIsKept)
             EXPECT_NE(main, nullptr);
             EXPECT_EQ(question.owner, main);
         }
-        EXPECT_EQ(HostMessageBoxes()[boxes - 1].text, "Installation successful!\nHappy FTP'ing!");
+        EXPECT_EQ(HostMessageBoxes()[boxes - 1].text, kRestartPrompt);
 
         // An existing topic list is never overwritten.
         for (size_t i = 0; i < 8; i++) {
@@ -107,12 +107,12 @@ TEST_F(RulesSiteLists, AFailedRenameMeansNoMerge)
     ASSERT_TRUE(HostHoldFile((std::string(kDest) + "\\Vantro.ini").c_str(), FILE_SHARE_READ | FILE_SHARE_WRITE, false));
     ScriptInteractive();
     HostAnswerMessageBox(IDYES);
-    HostAnswerMessageBox(IDOK);
+    HostAnswerMessageBox(IDCANCEL);
     EXPECT_EQ(RunSetup(), 0);
     ASSERT_EQ(HostMessageBoxes().size(), 2u);
     EXPECT_EQ(HostMessageBoxes()[0].caption, "Vantro Sites");
     // The install goes on and succeeds; nothing of the site lists was written.
-    EXPECT_EQ(HostMessageBoxes()[1].text, "Installation successful!\nHappy FTP'ing!");
+    EXPECT_EQ(HostMessageBoxes()[1].text, kRestartPrompt);
     EXPECT_EQ(Dest("Vantro.ini"), kEarlierConfig);
     EXPECT_FALSE(DestHas("original.ini"));
     for (const char *list : kTopicLists) EXPECT_FALSE(DestHas(list)) << list;
@@ -134,7 +134,7 @@ TEST_F(RulesSiteLists, ATemplateThatCannotBeWrittenLeavesItsTextAndGoesOn)
         row.spoil();
         char failure[512];
         DWORD report = 0x12345678;
-        int result = RunInstallSequence("C:\\TEMP\\", kDest, 0x1 | 0x2 | 0x4, &report, nullptr, nullptr, failure);
+        int result = RunInstallSequence("C:\\TEMP\\", kDest, 0x1 | 0x2 | 0x4 | 0x10000000, &report, nullptr, nullptr, failure);
         EXPECT_NE(result, 0);
         EXPECT_STREQ(failure, "Failed to install INI files.");
         EXPECT_TRUE(report & 0x1);

@@ -38,15 +38,18 @@ TEST_F(RulesEnding, UnattendedRestartRules)
         int restarts;
         int rebootNeededAfter;
     } rows[] = {
-        {"ALLOWRBT, file in use: restart without a question", "ALLOWRBT=1\r\n", true, false, false, 1, 1},
-        {"ALLOWRBT true, file in use", "ALLOWRBT=TRUE\r\n", true, false, false, 1, 1},
-        {"no ALLOWRBT, file in use: no restart", "", true, false, false, 0, 0},
-        {"ALLOWRBT, restart wanted by the sequence", "ALLOWRBT=1\r\n", false, true, false, 1, 1},
-        {"no ALLOWRBT, restart wanted by the sequence: flag cleared", "", false, true, false, 0, 0},
-        {"ALLOWRBT=yes is not true", "ALLOWRBT=yes\r\n", false, true, false, 0, 0},
-        {"ALLOWRBT, file in use, then a failure: no restart", "ALLOWRBT=1\r\n", true, false, true, 0, 0},
-        {"ALLOWRBT, restart wanted, then a failure: no restart", "ALLOWRBT=1\r\n", false, true, true, 0, 0},
-        {"ALLOWRBT, nothing deferred", "ALLOWRBT=1\r\n", false, false, false, 0, 0},
+        {"ALLOWRBT, file in use: restart without a question", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", true, false, false, 1, 1},
+        {"ALLOWRBT true, file in use", "ALLOWRBT=TRUE\r\nEXPLORER=FALSE\r\n", true, false, false, 1, 1},
+        {"no ALLOWRBT, file in use: no restart", "EXPLORER=FALSE\r\n", true, false, false, 0, 0},
+        {"ALLOWRBT, restart wanted by the sequence", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", false, true, false, 1, 1},
+        {"no ALLOWRBT, restart wanted by the sequence: flag cleared", "EXPLORER=FALSE\r\n", false, true, false, 0, 0},
+        {"ALLOWRBT=yes is not true", "ALLOWRBT=yes\r\nEXPLORER=FALSE\r\n", false, true, false, 0, 0},
+        {"ALLOWRBT, file in use, then a failure: no restart", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", true, false, true, 0, 0},
+        {"ALLOWRBT, restart wanted, then a failure: no restart", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", false, true, true, 0, 0},
+        {"ALLOWRBT, nothing deferred", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", false, false, false, 0, 0},
+        // The shell loads the Explorer interface's extension only after a restart.
+        {"ALLOWRBT, Explorer extension registered", "ALLOWRBT=1\r\n", false, false, false, 1, 1},
+        {"no ALLOWRBT, Explorer extension registered: flag cleared", "", false, false, false, 0, 0},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -177,7 +180,8 @@ TEST_F(RulesEnding, ReportBitsOfTheSequence)
         EXPECT_EQ(result != 0, row.success != 0);
         EXPECT_EQ((report & 0x1) != 0, row.success != 0);
         EXPECT_EQ((report & 0x8) != 0, row.success == 0);
-        EXPECT_EQ(report & 0x10000, 0u);
+        // The Explorer extension registered itself: the shell wants a restart.
+        EXPECT_EQ((report & 0x10000) != 0, row.success != 0);
     }
 }
 

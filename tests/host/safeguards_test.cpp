@@ -234,6 +234,8 @@ TEST_F(Safeguards, AnUnshownRestartPromptDoesNotRestart)
     HostDialogScript("DLG_INSTALL", {HostClick(IDOK)});
     HostDialogScript("DLG_GETDIR", {HostClick(IDOK)});
     HostDialogScript("DLG_VERS_32", {HostClick(IDOK)});
+    HostDialogScript("DLG_GETGROUP", {HostClick(IDOK)});
+    HostDialogScript("#307", {HostClick(IDOK)});
     g_bWinNT = 1;
     HostMakeFolder(kDest);
     HostWriteFile(At("tcore32.dll").c_str(), "old");
