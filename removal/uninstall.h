@@ -5,8 +5,12 @@
 
 #include "platform.h"
 
-// Removes the installation recorded in WIN.INI; returns non-zero when the
-// removal ran.
+#define UNINSTALL_FOLDER_SIZE 512  // the install record's DIR, terminator included
+
+// Removes the installation recorded in WIN.INI, with the status window and the
+// closing message (and the restart question when deletions were deferred),
+// all owned by `owner`. The component sets are not used: every component goes.
+// Always 0.
 int RunUninstall(HWND owner, int selection, int choosable);
 
 #endif

@@ -66,6 +66,8 @@ void HostSetWindowsFolders(const char *windowsDir, const char *systemDir);
 // does not exist.
 bool HostHoldFile(const char *winPath, DWORD share, bool image);
 void HostReleaseFile(const char *winPath);
+// File searches (FindFirstFileA) not yet closed.
+int HostOpenSearches();
 
 // ---- registry -----------------------------------------------------------------------
 // Paths begin with a root: "HKLM\\Software\\...", "HKCU\\...", "HKCR\\...".
