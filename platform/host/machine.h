@@ -207,6 +207,8 @@ struct HostWindowInfo {
 };
 std::vector<HostWindowInfo> HostWindows();
 HWND HostFindWindow(const char *className, const char *title);
+// Every text the window was given with SetWindowTextA, in order (destroyed or not).
+std::vector<std::string> HostWindowTexts(HWND wnd);
 
 // A copy of one bitmap to a window, as BitBlt made it while painting.
 struct HostBlit {
