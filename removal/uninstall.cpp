@@ -5,6 +5,7 @@
 #include "app/main.h"
 #include "app/messages.h"
 #include "controller/dialogs.h"
+#include "payload/catalogue.h"
 #include "removal/removal.h"
 #include "resource.h"
 
@@ -96,5 +97,91 @@ int RunUninstall(HWND owner, int selection, int choosable)
         wsprintfA(message, text, folder);
         MessageBoxA(owner, message, caption, MB_ICONINFORMATION);
     }
+    return 0;
+}
+
+// Compares n characters ignoring case, as Windows compares names.
+static int SameText(const char *a, const char *b, int n)
+{
+    for (int i = 0; i < n; i++) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = (char)(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = (char)(y - 'a' + 'A');
+        if (x != y) return 0;
+    }
+    return 1;
+}
+
+int ParseUninstallCommand(const char *line, char *folder, char *group)
+{
+    folder[0] = group[0] = 0;
+    while (*line == ' ' || *line == '\t') line++;
+    int length = lstrlenA(line);
+    while (length > 0 && (line[length - 1] == ' ' || line[length - 1] == '\t' || line[length - 1] == '\r' ||
+                          line[length - 1] == '\n'))
+        length--;
+    if (length < 3 || !SameText(line, "-f ", 3)) return 0;
+    const char *rest = line + 3;
+    int restLength = length - 3;
+    // The folder may hold " -d " itself: the split is where the same folder
+    // follows the switch, then " -g " and a group.
+    for (int f = 1; f + 4 + f + 4 < restLength; f++) {
+        if (!SameText(rest + f, " -d ", 4) || !SameText(rest + f + 4, rest, f) ||
+            !SameText(rest + f + 4 + f, " -g ", 4))
+            continue;
+        int groupLength = restLength - (f + 4 + f + 4);
+        if (f >= UNINSTALL_FOLDER_SIZE || groupLength >= UNINSTALL_GROUP_SIZE) return 0;
+        lstrcpynA(folder, rest, f + 1);
+        lstrcpynA(group, rest + f + 4 + f + 4, groupLength + 1);
+        return 1;
+    }
+    return 0;
+}
+
+// The same folder, written with or without a final backslash.
+static int SameFolder(const char *a, const char *b)
+{
+    int n = lstrlenA(a), m = lstrlenA(b);
+    if (n > 0 && a[n - 1] == '\\') n--;
+    if (m > 0 && b[m - 1] == '\\') m--;
+    return n == m && SameText(a, b, n);
+}
+
+int RunStandAloneUninstall(HINSTANCE instance, const char *line)
+{
+    g_hInstance = instance;
+    ReadPlatformFacts();
+    LoadCatalogueCaptions();
+    // Started from the product folder, the process would keep it from going.
+    char temp[MAX_PATH + 1];
+    DWORD n = GetTempPathA(MAX_PATH, temp);
+    if (n > 0 && n < MAX_PATH) SetCurrentDirectoryA(temp);
+
+    char caption[TEXT_SIZE];
+    char text[TEXT_SIZE];
+    LoadMsgString(MSG_REMOVE_CAPTION, caption, sizeof caption);
+    char folder[UNINSTALL_FOLDER_SIZE];
+    char group[UNINSTALL_GROUP_SIZE];
+    if (!ParseUninstallCommand(line, folder, group)) {
+        // Shown only: a command too long for the message is cut here.
+        char shown[TEXT_SIZE * 2];
+        lstrcpynA(shown, line, sizeof shown);
+        char message[MESSAGE_SIZE];
+        LoadMsgString(MSG_UNINSTALL_COMMAND_UNREADABLE, text, sizeof text);
+        wsprintfA(message, text, shown);
+        MessageBoxA(NULL, message, caption, MB_ICONERROR);
+        return 1;
+    }
+    // The entry and the record are written by the same install: a record of
+    // another folder is not the installation this entry describes.
+    char recorded[UNINSTALL_FOLDER_SIZE];
+    GetProfileStringA("Vantro", "DIR", "", recorded, sizeof recorded);
+    if (!SameFolder(recorded, folder)) {
+        LoadMsgString(MSG_INSUFFICIENT_INFO, text, sizeof text);
+        MessageBoxA(NULL, text, caption, MB_ICONINFORMATION);
+        return 2;
+    }
+    RunUninstall(NULL, 0, 0);
+    if (g_bRebootNeeded) RestartWindows();
     return 0;
 }

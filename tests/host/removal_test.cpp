@@ -484,3 +484,76 @@ TEST_F(Removal, FailingPlatformCallsNeverWidenTheRemoval)
             HostClearProblems();  // an unanswered box under a failing call is not this test's question
         }
 }
+
+// The uninstall entry's command: the folder twice, unquoted, then the group.
+TEST_F(Removal, TheUninstallCommandIsReadWithBlanksInItsPaths)
+{
+    struct Row {
+        const char *line, *folder, *group;  // folder null: not readable
+    } rows[] = {
+        {"-f C:\\Program Files\\Vantro Pro -d C:\\Program Files\\Vantro Pro -g Vantro Pro", kDest, "Vantro Pro"},
+        {"  -F C:\\A -d C:\\A -G My Tools \r\n", "C:\\A", "My Tools"},
+        {"-f C:\\x -d y -d C:\\x -d y -g G", "C:\\x -d y", "G"},
+        {"-f C:\\A -d C:\\B -g G", nullptr, nullptr},
+        {"-f C:\\A -d C:\\A -g ", nullptr, nullptr},
+        {"-f C:\\A -g G", nullptr, nullptr},
+        {"", nullptr, nullptr},
+        {"/close", nullptr, nullptr},
+    };
+    for (const Row &row : rows) {
+        char folder[UNINSTALL_FOLDER_SIZE], group[UNINSTALL_GROUP_SIZE];
+        EXPECT_EQ(ParseUninstallCommand(row.line, folder, group), row.folder ? 1 : 0) << row.line;
+        if (!row.folder) continue;
+        EXPECT_STREQ(folder, row.folder);
+        EXPECT_STREQ(group, row.group);
+    }
+    std::string longFolder = "C:\\" + std::string(UNINSTALL_FOLDER_SIZE, 'a');
+    char folder[UNINSTALL_FOLDER_SIZE], group[UNINSTALL_GROUP_SIZE];
+    EXPECT_EQ(ParseUninstallCommand(("-f " + longFolder + " -d " + longFolder + " -g G").c_str(), folder, group), 0);
+}
+
+// The product's own uninstaller removes what the remove choice removes, itself
+// through the deferred delete; a command it cannot use removes nothing.
+TEST_F(Removal, TheStandAloneUninstallerRunsTheSameRemoval)
+{
+    struct Row {
+        const char *line;
+        int exitCode;
+        std::string text;
+        bool removed;
+    } rows[] = {
+        {"-f C:\\Program Files\\Vantro Pro -d C:\\Program Files\\Vantro Pro -g Vantro Pro", 0,
+         HostStringTableText(95), true},
+        {"-f C:\\Other -d C:\\Other -g Vantro Pro", 2,
+         "Insufficient information available to\nremove this application.", false},
+        {"C:\\Program Files\\Vantro Pro", 1,
+         "The uninstall command cannot be read:\nC:\\Program Files\\Vantro Pro\n\nIt must read: uninst32.exe -f "
+         "<folder> -d <folder> -g <group>\nNothing was removed.",
+         false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.line);
+        FreshSequence();
+        Plant(nullptr, false);
+        RemoveUserFiles();
+        SetCurrentDirectoryA(kDest);  // where Windows may start it
+        ASSERT_TRUE(HostHoldFile(Path("uninst32.exe").c_str(), FILE_SHARE_READ, true));
+        HostAnswerMessageBox(IDCANCEL);
+        g_hInstance = nullptr;
+        EXPECT_EQ(RunStandAloneUninstall(GetModuleHandleA(nullptr), row.line), row.exitCode);
+        ASSERT_EQ(HostMessageBoxes().size(), 1u);
+        EXPECT_EQ(HostMessageBoxes()[0].text, row.text);
+        EXPECT_EQ(DestHas("tclassic.exe"), !row.removed);
+        EXPECT_EQ(DestHas("uninst32.exe"), !row.removed);
+        EXPECT_EQ(DestHas("uninst32.del"), row.removed);
+        EXPECT_EQ(Value(kRunOnce, "Brenmoor0"),
+                  row.removed ? "cmd.exe /c del C:\\PROGRA~1\\VANTRO~1\\uninst32.del" : "(absent)");
+        EXPECT_EQ(Value(kRunOnce, "Brenmoor1"), row.removed ? "cmd.exe /c rmdir C:\\PROGRA~1\\VANTRO~1 " : "(absent)");
+        EXPECT_EQ(Record("DIR"), row.removed ? "(none)" : kDest);
+        char cwd[MAX_PATH];
+        GetCurrentDirectoryA(sizeof cwd, cwd);
+        EXPECT_STREQ(cwd, "C:\\TEMP");  // not the folder it removes
+        EXPECT_EQ(HostRestartState().requests, 0);  // the restart was declined
+        HostReleaseFile(Path("uninst32.del").c_str());
+    }
+}
