@@ -66,6 +66,8 @@ void HostSetWindowsFolders(const char *windowsDir, const char *systemDir);
 // does not exist.
 bool HostHoldFile(const char *winPath, DWORD share, bool image);
 void HostReleaseFile(const char *winPath);
+// File searches (FindFirstFileA) not yet closed.
+int HostOpenSearches();
 
 // ---- registry -----------------------------------------------------------------------
 // Paths begin with a root: "HKLM\\Software\\...", "HKCU\\...", "HKCR\\...".
@@ -205,6 +207,8 @@ struct HostWindowInfo {
 };
 std::vector<HostWindowInfo> HostWindows();
 HWND HostFindWindow(const char *className, const char *title);
+// Every text the window was given with SetWindowTextA, in order (destroyed or not).
+std::vector<std::string> HostWindowTexts(HWND wnd);
 
 // A copy of one bitmap to a window, as BitBlt made it while painting.
 struct HostBlit {
