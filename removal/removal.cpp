@@ -4,18 +4,19 @@
 #include "app/deferred.h"
 #include "app/main.h"
 #include "payload/catalogue.h"
+#include "payload/registration.h"
 #include "progman/progman.h"
 #include "resource.h"
 
-static const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VantroPro";
-static const char kDesktopNamespace[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\Namespace\\%s";
-static const char kMyComputerNamespace[] =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MyComputer\\Namespace\\%s";
-static const char kExplorerClass[] = "{5B3E91C4-0D27-4A6F-8E15-c2a07d9b3f01}";
-static const char kClassicClass[] = "{5B3E91C4-0D27-4A6F-8E15-c2a07d9b3f0a}";
-static const char kBaseServerKey[] = "CLSID\\{5B3E91C4-0D27-4A6F-8E15-C2A07D9B3F10}\\InProcServer32";
+// The keys and names the install made.
+static const char kUninstallKey[] = UNINSTALL_KEY;
+static const char kDesktopNamespace[] = NAMESPACE_DESKTOP_KEY;
+static const char kMyComputerNamespace[] = NAMESPACE_MYCOMPUTER_KEY;
+static const char kExplorerClass[] = NAMESPACE_EXPLORER_ID;
+static const char kClassicClass[] = NAMESPACE_CLASSIC_ID;
+static const char kBaseServerKey[] = BASE_CLASS_KEY;
 static const char kExplorerItem[] = "Vantro Pro Explorer";
-static const char kDefaultGroup[] = "Vantro Pro";
+static const char kDefaultGroup[] = PRODUCT_GROUP;
 static const char kScheduler[] = "tsched.exe";
 static const char kQuestionCaption[] = "Vantro Pro Installation";
 static const char kWaitingExtension[] = ".del";
