@@ -188,6 +188,20 @@ static void StartupFailure(UINT id)
     if (!g_bSilent) MessageBoxA(NULL, text, NULL, MB_OK | MB_ICONWARNING);
 }
 
+void ReadPlatformFacts(void)
+{
+    DWORD version = GetVersion();
+    g_winMajor = LOBYTE(LOWORD(version));
+    g_winMinor = HIBYTE(LOWORD(version));
+    char os[256];
+    DWORD osLength = GetEnvironmentVariableA("OS", os, sizeof os);
+    g_bWinNT = 0;
+    if (osLength > 0 && osLength < sizeof os) {
+        for (const char *p = os; p[0] && p[1]; p++)
+            if (p[0] == 'N' && p[1] == 'T') g_bWinNT = 1;
+    }
+}
+
 int InitSetup(HINSTANCE instance, HINSTANCE previous, int *exitCode)
 {
     g_hInstance = instance;
@@ -221,16 +235,7 @@ int InitSetup(HINSTANCE instance, HINSTANCE previous, int *exitCode)
     g_szLine2[0] = 0;
     ReadInstallOptions();
 
-    DWORD version = GetVersion();
-    g_winMajor = LOBYTE(LOWORD(version));
-    g_winMinor = HIBYTE(LOWORD(version));
-    char os[256];
-    DWORD osLength = GetEnvironmentVariableA("OS", os, sizeof os);
-    g_bWinNT = 0;
-    if (osLength > 0 && osLength < sizeof os) {
-        for (const char *p = os; p[0] && p[1]; p++)
-            if (p[0] == 'N' && p[1] == 'T') g_bWinNT = 1;
-    }
+    ReadPlatformFacts();
     ComputeComponentMasks(g_bWinNT, g_winMajor, g_winMinor, g_bExplore, gbInstallBonusPack, &nV, &nM);
 
     if (!previous) {
@@ -274,13 +279,4 @@ int RunMessageLoop(void)
     msg.wParam = 0;
     while (GetMessageA(&msg, NULL, 0, 0) > 0) RouteMessage(&msg);
     return (int)msg.wParam;
-}
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int show)
-{
-    (void)cmdLine;
-    (void)show;
-    int exitCode;
-    if (!InitSetup(instance, previous, &exitCode)) return exitCode;
-    return RunMessageLoop();
 }

@@ -36,6 +36,10 @@ void ComputeComponentMasks(int winNT, int major, int minor, int explore, int bon
 // (at least 600 x 400), centred.
 void MainWindowPlacement(const RECT *desktop, int *x, int *y, int *width, int *height);
 
+// Reads the Windows version into g_winMajor and g_winMinor, and sets g_bWinNT
+// when the environment variable OS contains "NT".
+void ReadPlatformFacts(void);
+
 // Start-up up to the posted start command: working folder, scratch file,
 // options, platform, window class and main window. Returns 1 when the window
 // exists; 0 with the process exit code in *exitCode when it could not be made.

@@ -63,6 +63,7 @@ set(VANTRO_PAYLOAD_RC_TEXT "")
 set(VANTRO_PAYLOAD_OUTPUTS "")
 set(VANTRO_STANDIN_BYPRODUCTS "")
 set(VANTRO_MISSING "")
+set(VANTRO_CRC_ROWS "")  # per row, the resource file whose CRC the check table holds, or "-"
 foreach(row ${VANTRO_ROWS})
   if(NOT row MATCHES "${VANTRO_ROW_REGEX}")
     message(FATAL_ERROR "payload_rows.inc: cannot read row: ${row}")
@@ -72,6 +73,7 @@ foreach(row ${VANTRO_ROWS})
   set(packed ${CMAKE_MATCH_3})
   set(carried ${CMAKE_MATCH_4})
   if(NOT carried)
+    list(APPEND VANTRO_CRC_ROWS -)
     continue()
   endif()
   string(TOUPPER ${installed} key)
@@ -85,6 +87,7 @@ foreach(row ${VANTRO_ROWS})
     list(APPEND VANTRO_STANDIN_BYPRODUCTS ${src})
   else()
     list(APPEND VANTRO_MISSING ${installed})
+    list(APPEND VANTRO_CRC_ROWS -)
     continue()
   endif()
   set(out ${VANTRO_PAYLOAD_OUT}/${packed})
@@ -102,6 +105,7 @@ foreach(row ${VANTRO_ROWS})
       COMMENT "Payload ${res}: packing ${installed}")
   endif()
   list(APPEND VANTRO_PAYLOAD_OUTPUTS ${out})
+  list(APPEND VANTRO_CRC_ROWS ${out})
   string(APPEND VANTRO_PAYLOAD_RC_TEXT "${res} EXE \"${packed}\"\n")
 endforeach()
 
@@ -127,8 +131,23 @@ if(VANTRO_INSTALL_INI)
     DEPENDS ${VANTRO_INSTALL_INI}
     COMMENT "Payload INSTINI: Install.ini (as it is)")
   list(APPEND VANTRO_PAYLOAD_OUTPUTS ${out})
+  # The options file is the last row.
+  list(POP_BACK VANTRO_CRC_ROWS)
+  list(APPEND VANTRO_CRC_ROWS ${out})
   string(APPEND VANTRO_PAYLOAD_RC_TEXT "INSTINI EXE \"Install.ini\"\n")
 endif()
+
+# The check table of every carried resource, made from the very bytes embedded.
+set(VANTRO_CRC_TABLE ${VANTRO_PAYLOAD_OUT}/payload.crc)
+set(crc_inputs ${VANTRO_CRC_ROWS})
+list(REMOVE_ITEM crc_inputs -)
+add_custom_command(OUTPUT ${VANTRO_CRC_TABLE}
+  COMMAND ${VANTRO_SZDDPACK} --crc-table ${VANTRO_CRC_TABLE} ${VANTRO_CRC_ROWS}
+  DEPENDS ${crc_inputs} ${VANTRO_TOOLS_TARGET} ${CMAKE_SOURCE_DIR}/tools/szddpack.cpp
+          ${CMAKE_SOURCE_DIR}/payload/payload_crc.h
+  COMMENT "Payload: the check table")
+list(APPEND VANTRO_PAYLOAD_OUTPUTS ${VANTRO_CRC_TABLE})
+string(APPEND VANTRO_PAYLOAD_RC_TEXT "PAYLOAD CRC \"payload.crc\"\n")
 
 if(VANTRO_HAVE_STANDIN)
   include(ExternalProject)

@@ -2,6 +2,37 @@
 #include "payload/extract.h"
 
 #include "payload/catalogue.h"
+#include "payload/payload_crc.h"
+
+static unsigned int g_crcTable[256];
+
+static DWORD ReadDword(const unsigned char *p)
+{
+    return (DWORD)p[0] | ((DWORD)p[1] << 8) | ((DWORD)p[2] << 16) | ((DWORD)p[3] << 24);
+}
+
+// Whether resource `index` holds the bytes the build recorded for it. A row the
+// build recorded nothing for (no check table, or no CRC for the row) is taken
+// as it is; a recorded row whose table entry is missing or differs is damaged.
+static int PayloadIntact(HMODULE module, int index, const void *bytes, DWORD size)
+{
+    HRSRC res = FindResourceA(module, PAYLOAD_CRC_NAME, PAYLOAD_CRC_TYPE);
+    if (!res) return 1;
+    DWORD tableSize = SizeofResource(module, res);
+    HGLOBAL data = LoadResource(module, res);
+    const unsigned char *table = data ? (const unsigned char *)LockResource(data) : NULL;
+    int intact = 0;
+    if (table && tableSize >= PAYLOAD_CRC_HEADER) {
+        DWORD magic = ReadDword(table), rows = ReadDword(table + 4);
+        DWORD at = PAYLOAD_CRC_HEADER + (DWORD)index * PAYLOAD_CRC_ROW;
+        if (magic == PAYLOAD_CRC_MAGIC && (DWORD)index < rows && at + PAYLOAD_CRC_ROW <= tableSize) {
+            DWORD recorded = ReadDword(table + at), crc = ReadDword(table + at + 4);
+            intact = !recorded || (bytes && PayloadCrc32(0, (const unsigned char *)bytes, size, g_crcTable) == crc);
+        }
+    }
+    if (data) FreeResource(data);
+    return intact;
+}
 
 int WritePayloadFile(HMODULE module, int index, const char *folder, const char *name)
 {
@@ -20,6 +51,12 @@ int WritePayloadFile(HMODULE module, int index, const char *folder, const char *
     HGLOBAL data = LoadResource(module, res);
     if (!data) {
         if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+        return 0;
+    }
+    // A damaged payload counts as a missing one: nothing is written for it.
+    if (!PayloadIntact(module, index, LockResource(data), size)) {
+        FreeResource(data);
+        SetLastError(ERROR_CRC);
         return 0;
     }
 

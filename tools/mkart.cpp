@@ -3,8 +3,8 @@
 //   mkart <folder>
 //
 // app_main.ico  the class icon: 16x16 and 32x32 at 4 and 8 bits, 48x48 at 8 bits
-// vn_bmp.bmp    the product logo, 153 x 46, 8 bits per pixel
-// brenmoor.bmp  the maker's logo, 151 x 118, 8 bits per pixel
+// vn_bmp.bmp    the product logo, 153 x 46, 8 bits per pixel, run-length encoded
+// brenmoor.bmp  the maker's logo, 151 x 118, 8 bits per pixel, run-length encoded
 //
 // The art is simple on purpose: a mark (a folder with an arrow across it, for
 // files going somewhere) and the names in a small built-in pixel font.
@@ -150,14 +150,54 @@ bool Save(const std::string &path, const std::string &bytes)
     return fclose(f) == 0 && ok;
 }
 
+// The pixels of an 8-bit DIB as BI_RLE8 runs: bottom-up rows, each a series of
+// (count, index) pairs ending with (0, 0), and (0, 1) at the end. The logos are
+// flat areas of a few colours, so runs take a fraction of the plain rows.
+std::string Rle8(const Image &img)
+{
+    std::string out;
+    for (int y = img.h - 1; y >= 0; y--) {
+        const uint8_t *row = &img.px[(size_t)(y * img.w)];
+        for (int x = 0; x < img.w;) {
+            int n = 1;
+            while (x + n < img.w && n < 255 && row[x + n] == row[x]) n++;
+            out += (char)n;
+            out += (char)row[x];
+            x += n;
+        }
+        out += '\0';
+        out += (y == 0) ? '\1' : '\0';
+    }
+    return out;
+}
+
+// A logo: BITMAPINFOHEADER with BI_RLE8 and only the colours in use, then runs.
 std::string Bmp(const Image &img)
 {
-    std::string dib = Dib(img, 8, false);
+    std::string pixels = Rle8(img);
+    std::string dib;
+    Put32(dib, 40);
+    Put32(dib, (uint32_t)img.w);
+    Put32(dib, (uint32_t)img.h);
+    Put16(dib, 1);
+    Put16(dib, 8);
+    Put32(dib, 1);  // BI_RLE8
+    Put32(dib, (uint32_t)pixels.size());
+    Put32(dib, 2835);
+    Put32(dib, 2835);
+    Put32(dib, (uint32_t)kColours);
+    Put32(dib, 0);
+    for (const Rgb &c : kPalette) {
+        dib += (char)c.b;
+        dib += (char)c.g;
+        dib += (char)c.r;
+        dib += (char)0;
+    }
     std::string out = "BM";
-    Put32(out, (uint32_t)(14 + dib.size()));
+    Put32(out, (uint32_t)(14 + dib.size() + pixels.size()));
     Put32(out, 0);
-    Put32(out, 14 + 40 + 256 * 4);
-    return out + dib;
+    Put32(out, (uint32_t)(14 + dib.size()));
+    return out + dib + pixels;
 }
 
 std::string Ico()

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/payload_crc.h"
 #include "payload/szdd_format.h"
 
 namespace szddpack {
@@ -175,9 +176,56 @@ inline uint8_t LastCharOfName(const std::string &path) {
 }  // namespace szddpack
 
 #ifndef SZDDPACK_NO_MAIN
+static void Put32(std::vector<uint8_t> &out, uint32_t v) {
+    for (int i = 0; i < 4; i++) out.push_back((uint8_t)(v >> (8 * i)));
+}
+
+// szddpack --crc-table <output> <file or -> ...: the payload's check table, one
+// row per argument in resource-index order, "-" for a row carried by no file.
+static int WriteCrcTable(int argc, char **argv) {
+    std::vector<uint8_t> table;
+    unsigned int crcTable[256] = {0};
+    Put32(table, PAYLOAD_CRC_MAGIC);
+    Put32(table, (uint32_t)(argc - 3));
+    for (int i = 3; i < argc; i++) {
+        if (std::strcmp(argv[i], "-") == 0) {
+            Put32(table, 0);
+            Put32(table, 0);
+            continue;
+        }
+        FILE *in = std::fopen(argv[i], "rb");
+        if (!in) {
+            std::perror(argv[i]);
+            return 1;
+        }
+        unsigned int crc = 0;
+        unsigned char buf[65536];
+        size_t got;
+        while ((got = std::fread(buf, 1, sizeof buf, in)) > 0) crc = PayloadCrc32(crc, buf, got, crcTable);
+        bool ok = !std::ferror(in);
+        std::fclose(in);
+        if (!ok) {
+            std::fprintf(stderr, "szddpack: cannot read %s\n", argv[i]);
+            return 1;
+        }
+        Put32(table, 1);
+        Put32(table, crc);
+    }
+    FILE *o = std::fopen(argv[2], "wb");
+    bool ok = o && std::fwrite(table.data(), 1, table.size(), o) == table.size();
+    if (o && std::fclose(o) != 0) ok = false;
+    if (!ok) {
+        std::fprintf(stderr, "szddpack: cannot write %s\n", argv[2]);
+        std::remove(argv[2]);
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char **argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--crc-table") == 0) return WriteCrcTable(argc, argv);
     if (argc != 3) {
-        std::fprintf(stderr, "usage: szddpack <input> <output>\n");
+        std::fprintf(stderr, "usage: szddpack <input> <output>\n       szddpack --crc-table <output> <file or -> ...\n");
         return 2;
     }
     std::vector<uint8_t> data;

@@ -1,5 +1,6 @@
 // Files and folders of the simulated machine: handles with Windows' sharing
 // rules, scratch names, attributes, and files held open by other programs.
+#include <ctype.h>
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -72,6 +73,7 @@ static void FinishPendingDelete(const std::string &real)
 
 void HostResetFiles()
 {
+    HostResetSearches();
     for (auto &f : g_files) {
         if (f.used) close(f.fd);
         f = HostFile();
@@ -699,4 +701,145 @@ DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
     if (out.size() + 1 > size) return (DWORD)out.size() + 1;
     memcpy(shortPath, out.c_str(), out.size() + 1);
     return (DWORD)out.size();
+}
+
+// ---- file search -------------------------------------------------------------------
+
+struct HostSearch {
+    bool used;
+    std::vector<std::string> names;  // matches, in the order they are returned
+    std::vector<bool> folders;
+    std::string realDir;
+    size_t next;
+};
+static const int kMaxSearches = 16;
+static HostSearch g_searches[kMaxSearches];
+static const uintptr_t kSearchBase = 0x5000;  // apart from file and token handles
+
+void HostResetSearches()
+{
+    for (auto &s : g_searches) s = HostSearch();
+}
+
+// Windows' wildcard match, ignoring case: "*" any run, "?" one character.
+static bool WildMatch(const char *pattern, const char *name)
+{
+    if (!*pattern) return !*name;
+    if (*pattern == '*') return WildMatch(pattern + 1, name) || (*name && WildMatch(pattern, name + 1));
+    if (!*name) return false;
+    if (*pattern != '?' && toupper((unsigned char)*pattern) != toupper((unsigned char)*name)) return false;
+    return WildMatch(pattern + 1, name + 1);
+}
+
+static bool PatternMatches(const std::string &pattern, const std::string &name)
+{
+    if (pattern == "*" || pattern == "*.*") return true;
+    // A trailing ".*" also takes names without an extension, as on Windows.
+    if (pattern.size() > 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 && name.find('.') == std::string::npos &&
+        WildMatch(pattern.substr(0, pattern.size() - 2).c_str(), name.c_str()))
+        return true;
+    return WildMatch(pattern.c_str(), name.c_str());
+}
+
+static void FillFindData(HostSearch &s, LPWIN32_FIND_DATAA data)
+{
+    memset(data, 0, sizeof *data);
+    const std::string &name = s.names[s.next];
+    bool folder = s.folders[s.next];
+    s.next++;
+    data->dwFileAttributes = folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    if (!folder && IsReadOnly(s.realDir + "/" + name)) data->dwFileAttributes = FILE_ATTRIBUTE_READONLY;
+    snprintf(data->cFileName, sizeof data->cFileName, "%s", name.c_str());
+    if (name != "." && name != ".." && !IsShortName(name))
+        snprintf(data->cAlternateFileName, sizeof data->cAlternateFileName, "%s",
+                 AliasOf(s.realDir, name).c_str());
+}
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
+{
+    if (HostFaultOnPath("FindFirstFileA", pattern)) return INVALID_HANDLE_VALUE;
+    if (PathTooLong(pattern)) return INVALID_HANDLE_VALUE;
+    std::string p = pattern ? pattern : "";
+    size_t slash = p.find_last_of("\\/");
+    std::string folder = slash == std::string::npos ? "." : p.substr(0, slash + 1);
+    std::string mask = slash == std::string::npos ? p : p.substr(slash + 1);
+    std::string realDir;
+    if (mask.empty() || !HostResolvePath(folder.c_str(), realDir) || !RealIsDir(realDir)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    HostSearch s = HostSearch();
+    s.used = true;
+    s.realDir = realDir;
+    std::string absolute;
+    bool driveRoot = HostAbsolutePath(folder.c_str(), absolute) && absolute.size() <= 3;
+    std::vector<std::string> entries;
+    if (DIR *d = opendir(realDir.c_str())) {
+        while (struct dirent *e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n != "." && n != "..") entries.push_back(n);
+        }
+        closedir(d);
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const std::string &a, const std::string &b) { return HostUpper(a) < HostUpper(b); });
+    if (!driveRoot) entries.insert(entries.begin(), {".", ".."});
+    for (const std::string &n : entries) {
+        // A short alias matches too, as Windows matches both names.
+        bool match = PatternMatches(mask, n) ||
+                     (n != "." && n != ".." && !IsShortName(n) && PatternMatches(mask, AliasOf(realDir, n)));
+        if (!match) continue;
+        s.names.push_back(n);
+        s.folders.push_back(n == "." || n == ".." || RealIsDir(realDir + "/" + n));
+    }
+    if (s.names.empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    for (int i = 0; i < kMaxSearches; i++)
+        if (!g_searches[i].used) {
+            g_searches[i] = s;
+            FillFindData(g_searches[i], data);
+            return (HANDLE)(kSearchBase + (uintptr_t)i);
+        }
+    SetLastError(4);  // ERROR_TOO_MANY_OPEN_FILES
+    return INVALID_HANDLE_VALUE;
+}
+
+static HostSearch *SearchFromHandle(HANDLE h)
+{
+    uintptr_t i = (uintptr_t)h - kSearchBase;
+    if ((uintptr_t)h < kSearchBase || i >= (uintptr_t)kMaxSearches || !g_searches[i].used) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return &g_searches[i];
+}
+
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data)
+{
+    HostSearch *s = SearchFromHandle(find);
+    if (!s) return FALSE;
+    if (HostFault("FindNextFileA")) return FALSE;
+    if (s->next >= s->names.size()) {
+        SetLastError(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    FillFindData(*s, data);
+    return TRUE;
+}
+
+BOOL FindClose(HANDLE find)
+{
+    HostSearch *s = SearchFromHandle(find);
+    if (!s) return FALSE;
+    *s = HostSearch();
+    return TRUE;
+}
+
+int HostOpenSearches()
+{
+    int n = 0;
+    for (auto &s : g_searches) n += s.used;
+    return n;
 }

@@ -32,6 +32,8 @@ bool HostAbsolutePath(const char *winPath, std::string &absolute);
 // Resets for the other files of the layer, called by HostReset.
 void HostResetFiles();
 void HostResetFileAttributes();
+// File searches end with the process that made them.
+void HostResetSearches();
 // The long name in a real folder whose 8.3 alias is `component`, if any.
 bool HostAliasLookup(const std::string &realDir, const std::string &component, std::string &name);
 void HostResetResources();

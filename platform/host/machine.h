@@ -66,6 +66,8 @@ void HostSetWindowsFolders(const char *windowsDir, const char *systemDir);
 // does not exist.
 bool HostHoldFile(const char *winPath, DWORD share, bool image);
 void HostReleaseFile(const char *winPath);
+// File searches (FindFirstFileA) not yet closed.
+int HostOpenSearches();
 
 // ---- registry -----------------------------------------------------------------------
 // Paths begin with a root: "HKLM\\Software\\...", "HKCU\\...", "HKCR\\...".
@@ -129,7 +131,11 @@ int HostLoadedLibraries();
 // Adds or replaces a resource of the module (type and name as strings, such as
 // "EXE" and "INSTINI"); RemoveResource makes one absent. Strings likewise.
 void HostSetResource(const char *type, const char *name, const std::string &bytes);
+// Setting an "EXE" resource of a payload row also records its CRC in the
+// payload's check table, as a build of those bytes would; DamageResource flips
+// one byte and leaves the table alone, as damage after the build does.
 void HostRemoveResource(const char *type, const char *name);
+bool HostDamageResource(const char *type, const char *name, size_t offset);
 void HostRemoveString(unsigned id);
 // The text of a string-table entry as built, or null.
 const char *HostStringTableText(unsigned id);
@@ -205,6 +211,8 @@ struct HostWindowInfo {
 };
 std::vector<HostWindowInfo> HostWindows();
 HWND HostFindWindow(const char *className, const char *title);
+// Every text the window was given with SetWindowTextA, in order (destroyed or not).
+std::vector<std::string> HostWindowTexts(HWND wnd);
 
 // A copy of one bitmap to a window, as BitBlt made it while painting.
 struct HostBlit {

@@ -89,6 +89,7 @@ typedef HKEY *PHKEY;
 #define ERROR_INVALID_DATA 13L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_DRIVE 15L
+#define ERROR_CRC 23L
 #define ERROR_WRITE_FAULT 29L
 #define ERROR_READ_FAULT 30L
 #define ERROR_SHARING_VIOLATION 32L
@@ -326,6 +327,32 @@ BOOL MoveFileA(LPCSTR from, LPCSTR to);
 DWORD GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
 // The C library's rename (from <stdio.h>), as msvcrt has it: 0 on success, -1 on
 // failure. The host layer's own rename works on the simulated disk.
+
+// File search: one folder's entries whose names match a pattern of "*" and "?"
+// (compared ignoring case; "*.*" matches every name, with or without a dot),
+// "." and ".." first as Windows lists them for a folder that is not a drive's
+// root, the rest in name order. Only cFileName, cAlternateFileName and
+// dwFileAttributes are filled.
+#define ERROR_NO_MORE_FILES 18L
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME;
+typedef struct _WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
+BOOL FindClose(HANDLE find);
 
 // ---- windows and messages ---------------------------------------------------
 typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);

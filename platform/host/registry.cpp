@@ -200,6 +200,21 @@ static void MarkDeleted(HostRegNode *node)
     for (auto &c : node->children) MarkDeleted(c.second.get());
 }
 
+// Takes child `up` (upper-cased name) out of the tree; open handles to it and
+// below then fail.
+static void Unlink(HostRegNode *parent, const std::string &up)
+{
+    auto it = parent->children.find(up);
+    MarkDeleted(it->second.get());
+    g_graveyard.push_back(std::move(it->second));
+    parent->children.erase(it);
+    for (size_t i = 0; i < parent->order.size(); i++)
+        if (parent->order[i] == up) {
+            parent->order.erase(parent->order.begin() + (long)i);
+            break;
+        }
+}
+
 LONG RegDeleteKeyA(HKEY key, LPCSTR subkey)
 {
     if (HostFaultOn("RegDeleteKeyA", subkey ? subkey : "")) return (LONG)GetLastError();
@@ -217,14 +232,7 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subkey)
     auto it = parent->children.find(up);
     if (it == parent->children.end()) return ERROR_FILE_NOT_FOUND;
     if (HostState().platform == VER_PLATFORM_WIN32_NT && !it->second->children.empty()) return ERROR_ACCESS_DENIED;
-    MarkDeleted(it->second.get());
-    g_graveyard.push_back(std::move(it->second));
-    parent->children.erase(it);
-    for (size_t i = 0; i < parent->order.size(); i++)
-        if (parent->order[i] == up) {
-            parent->order.erase(parent->order.begin() + (long)i);
-            break;
-        }
+    Unlink(parent, up);
     return ERROR_SUCCESS;
 }
 
@@ -299,14 +307,7 @@ bool HostRegDeleteTree(const char *path)
     std::string up = HostUpper(p.substr(slash + 1));
     auto it = parent->children.find(up);
     if (it == parent->children.end()) return false;
-    MarkDeleted(it->second.get());
-    g_graveyard.push_back(std::move(it->second));
-    parent->children.erase(it);
-    for (size_t i = 0; i < parent->order.size(); i++)
-        if (parent->order[i] == up) {
-            parent->order.erase(parent->order.begin() + (long)i);
-            break;
-        }
+    Unlink(parent, up);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "hostrc_table.h"
+#include "payload/payload_crc.h"
 #include "internal.h"
 
 struct HostResource {
@@ -45,9 +46,44 @@ void HostResetResources()
     for (unsigned i = 0; i < g_hostRcStringCount; i++) g_strings[g_hostRcStrings[i].id] = g_hostRcStrings[i].text;
 }
 
+static HostResource *Loaded(HostResource *r);
+
+// The payload rows' resource names, in resource-index order, as the build reads them.
+static const char *const kPayloadNames[] = {
+#define PAYLOAD_ROW(res, installed, packed, carried) res,
+#include "payload/payload_rows.inc"
+#undef PAYLOAD_ROW
+};
+
+// Records the CRC of a payload resource's new bytes in the check table, as a
+// build of those bytes would.
+static void RecordPayloadCrc(const char *name, const std::string &bytes)
+{
+    auto table = g_resources.find(std::string(PAYLOAD_CRC_TYPE) + "|" + PAYLOAD_CRC_NAME);
+    if (table == g_resources.end() || !Loaded(&table->second)) return;
+    std::string &t = table->second.bytes;
+    for (size_t i = 0; i < sizeof kPayloadNames / sizeof kPayloadNames[0]; i++) {
+        size_t at = PAYLOAD_CRC_HEADER + i * PAYLOAD_CRC_ROW;
+        if (HostUpper(kPayloadNames[i]) != HostUpper(name) || at + PAYLOAD_CRC_ROW > t.size()) continue;
+        static unsigned int crcTable[256];
+        unsigned int crc = PayloadCrc32(0, (const unsigned char *)bytes.data(), bytes.size(), crcTable);
+        unsigned int row[2] = {1, crc};
+        memcpy(&t[at], row, sizeof row);
+    }
+}
+
 void HostSetResource(const char *type, const char *name, const std::string &bytes)
 {
     g_resources[HostUpper(type) + "|" + HostUpper(name)] = HostResource{bytes, true, ""};
+    if (HostUpper(type) == "EXE") RecordPayloadCrc(name, bytes);
+}
+
+bool HostDamageResource(const char *type, const char *name, size_t offset)
+{
+    auto it = g_resources.find(HostUpper(type) + "|" + HostUpper(name));
+    if (it == g_resources.end() || !Loaded(&it->second) || offset >= it->second.bytes.size()) return false;
+    it->second.bytes[offset] = (char)(it->second.bytes[offset] ^ 0x01);
+    return true;
 }
 
 void HostRemoveResource(const char *type, const char *name)

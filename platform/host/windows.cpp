@@ -28,6 +28,7 @@ struct HostWindow {
     bool destroyed;
     bool needsPaint;
     int id;  // a child's control id
+    std::vector<std::string> texts;  // every text given with SetWindowTextA, in order
 };
 
 struct HostGdiObject {
@@ -272,6 +273,7 @@ BOOL SetWindowTextA(HWND wnd, LPCSTR text)
     HostWindow *w = Window(wnd);
     if (!w) return FALSE;
     w->title = text ? text : "";
+    w->texts.push_back(w->title);
     HostControlTextChanged(wnd);
     return TRUE;
 }
@@ -454,6 +456,13 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     }
     g_boxes.push_back(HostMessageBox{owner, text ? text : "", caption ? caption : "", caption == nullptr, type, answer});
     return answer;
+}
+
+std::vector<std::string> HostWindowTexts(HWND wnd)
+{
+    for (auto &w : g_windows)
+        if (w.get() == wnd) return w->texts;
+    return {};
 }
 
 std::vector<HostWindowInfo> HostWindows()

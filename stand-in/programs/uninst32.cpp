@@ -1,4 +1,14 @@
-// uninst32.exe: the stand-alone uninstaller.
-#include "guiapp.h"
+// uninst32.exe: the product's own uninstaller. Add/Remove Programs starts it
+// with the command the uninstall entry stores,
+//     "<folder>\uninst32.exe" -f <folder> -d <folder> -g <group>
+// and it runs the installer's own removal (removal/), with the same status
+// window and messages. It ends as any file in use does: under its waiting name,
+// deleted at the next start of Windows.
+#include "removal/uninstall.h"
 
-const StandInProgram g_program = {"uninst32.exe", "Vantro Pro Uninstall", "Removes the product (switches -f folder -d folder -g group)."};
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show)
+{
+    (void)previous;
+    (void)show;
+    return RunStandAloneUninstall(instance, commandLine ? commandLine : "");
+}

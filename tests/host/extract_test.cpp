@@ -141,3 +141,27 @@ TEST_F(Extract, TidiesOnlyThePayloadNames)
     RemovePayloadTemps();  // nothing left to delete: nothing reported
     EXPECT_TRUE(HostMessageBoxes().empty());
 }
+
+// A payload resource whose bytes are not those the build recorded is not
+// written at all (the system's data error), as though it were missing; the
+// check table itself is what the build made from the embedded bytes.
+TEST_F(Extract, ADamagedPayloadIsNotWritten)
+{
+    struct Row {
+        const char *name;
+        size_t offset;  // of the flipped byte; npos: intact
+        int written;
+    } rows[] = {{"intact", std::string::npos, 1}, {"first byte", 0, 1 - 1}, {"a byte inside", 100, 0}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        MachineTest::TearDown();
+        SetUp();
+        if (row.offset != std::string::npos) {
+            ASSERT_TRUE(HostDamageResource("EXE", "EXEFILE2", row.offset));  // tclassic.exe
+        }
+        SetLastError(0);
+        EXPECT_EQ(WritePayloadFile(GetModuleHandleA(nullptr), CLASSIC_FIRST, "C:\\TEMP", "t.ex_"), row.written);
+        EXPECT_EQ(HostFileExists("C:\\TEMP\\t.ex_"), row.written != 0);
+        if (!row.written) EXPECT_EQ(GetLastError(), (DWORD)ERROR_CRC);
+    }
+}

@@ -225,7 +225,7 @@ TEST_F(RulesRegistration, ACompleteInstallRecordsEverything)
 // written whole.
 TEST_F(RulesRegistration, ALongDestinationGivesTheWholeUninstallCommand)
 {
-    std::string dest = "C:\\" + std::string(120, 'p') + "\\" + std::string(100, 'q');
+    std::string dest = "C:\\" + std::string(50, 'p') + "\\" + std::string(45, 'q');  // 99 characters: a command of over 300
     FreshSequence();
     HostMakeFolder(dest.c_str());
     char failure[512];
@@ -322,6 +322,15 @@ TEST_F(RulesRegistration, RowsNotInstalledInThisRunAndOldNT)
     EXPECT_FALSE(HasItem("Vantro Pro", "tclassic.exe"));
     EXPECT_FALSE(HostRegKeyExists(kDesktopClassic));
     EXPECT_EQ(HostComponentCallsOf("run").size(), 0u);  // no utilities: no scheduler
+
+    // A file not required that this run could not install, though an earlier
+    // copy is there: no icon for it.
+    FreshSequence();
+    Marker("tscript.hlp", "earlier");
+    HostRemoveResource("EXE", "HLPFILE3");
+    ASSERT_EQ(Sequence(kAll | kUnattended).result, 1);
+    EXPECT_FALSE(HasItem("Vantro Pro", "Vantro Scripting Help"));
+    EXPECT_TRUE(HasItem("Vantro Pro", "Vantro Scripting Utility"));
 
     // Windows NT 3.51: tlink.exe gets no icon and the stub is not registered.
     FreshSequence();

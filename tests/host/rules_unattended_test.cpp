@@ -161,16 +161,22 @@ TEST_F(RulesEnding, ReportBitsOfTheSequence)
         const char *missingResource;  // null: nothing missing
         bool cancel;
         int success;
+        const char *damagedResource;  // one byte flipped after the build
     } rows[] = {
-        {"success", nullptr, false, 1},
-        {"a required file fails", "DLLFILE1", false, 0},
-        {"a file not required fails", "CNTFILE1", false, 1},
-        {"Cancel", nullptr, true, 0},
+        {"success", nullptr, false, 1, nullptr},
+        {"a required file fails", "DLLFILE1", false, 0, nullptr},
+        {"a file not required fails", "CNTFILE1", false, 1, nullptr},
+        {"Cancel", nullptr, true, 0, nullptr},
+        {"a required file damaged", nullptr, false, 0, "DLLFILE1"},
+        {"a file not required damaged", nullptr, false, 1, "CNTFILE1"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         FreshSequence();
         if (row.missingResource) HostRemoveResource("EXE", row.missingResource);
+        if (row.damagedResource) {
+            ASSERT_TRUE(HostDamageResource("EXE", row.damagedResource, 20));
+        }
         g_bCancelled = row.cancel;
         g_bSilent = 1;  // a required failure is logged, not asked
         char failure[512];
@@ -182,6 +188,13 @@ TEST_F(RulesEnding, ReportBitsOfTheSequence)
         EXPECT_EQ((report & 0x8) != 0, row.success == 0);
         // The Explorer extension registered itself: the shell wants a restart.
         EXPECT_EQ((report & 0x10000) != 0, row.success != 0);
+        // A damaged file is not installed; every other file is.
+        if (row.damagedResource) {
+            const char *file = strcmp(row.damagedResource, "DLLFILE1") == 0 ? "tcore32.dll" : "TCore32.cnt";
+            EXPECT_FALSE(DestHas(file));
+            if (row.success) EXPECT_TRUE(DestHas("tcore32.hlp") && DestHas("tlink.exe") && DestHas("publicag.ini"));
+            if (!row.success) EXPECT_STREQ(failure, "Failed to install required file tcore32.dll.");
+        }
     }
 }
 
