@@ -112,6 +112,16 @@ static int SameText(const char *a, const char *b, int n)
     return 1;
 }
 
+// Drops one pair of double quotes around a text: a user who types the
+// command quotes its paths, as Windows users do.
+static void Unquote(char *text)
+{
+    int n = lstrlenA(text);
+    if (n < 2 || text[0] != '"' || text[n - 1] != '"') return;
+    for (int i = 1; i < n - 1; i++) text[i - 1] = text[i];
+    text[n - 2] = 0;
+}
+
 int ParseUninstallCommand(const char *line, char *folder, char *group)
 {
     folder[0] = group[0] = 0;
@@ -133,7 +143,9 @@ int ParseUninstallCommand(const char *line, char *folder, char *group)
         if (f >= UNINSTALL_FOLDER_SIZE || groupLength >= UNINSTALL_GROUP_SIZE) return 0;
         lstrcpynA(folder, rest, f + 1);
         lstrcpynA(group, rest + f + 4 + f + 4, groupLength + 1);
-        return 1;
+        Unquote(folder);
+        Unquote(group);
+        return folder[0] != 0;
     }
     return 0;
 }
