@@ -591,12 +591,15 @@ static BOOL DeleteSection(const ProfileFile *pf, LPCSTR section)
     return RewriteProfile(pf, from, to, "", 0) ? TRUE : FALSE;
 }
 
-// Removes the first entry of that exact key name from the first section of
-// that exact name that has one.
+// Removes the first entry of that key name from the first section of that
+// name that has one, the names taken without surrounding blanks as a read or a
+// write takes them (so a key that reads back is the key deleted).
 static BOOL DeleteKey(const ProfileFile *pf, LPCSTR section, LPCSTR key)
 {
     if (pf->state != PROFILE_READ) return TRUE;
-    DWORD sectionLength = (DWORD)strlen(section), keyLength = (DWORD)strlen(key);
+    DWORD sectionLength, keyLength;
+    TrimRequest(section, &section, &sectionLength);
+    TrimRequest(key, &key, &keyLength);
     for (int head = PRELUDE; head < pf->count; head++) {
         if (head >= 0) {
             const ProfileLine *h = &pf->lines[head];
