@@ -220,7 +220,12 @@ static void RegisterBaseClass(Registration *r)
 
 static void WriteInstallRecord(Registration *r)
 {
-    WriteProfileStringA(kRecordSection, "DIR", r->dest);
+    // DIR is what the removal finds the installation by: without it the product
+    // could never be removed, so an install that cannot record it has failed.
+    if (!WriteProfileStringA(kRecordSection, "DIR", r->dest)) {
+        Fail(r, "Failed to write the install record.");
+        return;
+    }
     if (g_bNoPass) WriteProfileStringA(kRecordSection, "SPFLAGS", "1");
 }
 

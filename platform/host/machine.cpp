@@ -27,6 +27,7 @@ static std::vector<HostFaultRule> g_faults;
 // Calls per API ("CreateFileA") and per API and argument ("CreateFileA\n<key>").
 static std::map<std::string, int> g_callCounts;
 static int g_faultsFired;
+static long g_callLimit, g_callsLeft;
 static std::vector<std::string> g_problems;
 
 HostMachine &HostState() { return g_machine; }
@@ -92,6 +93,7 @@ void HostReset(const char *root)
     g_lastError = 0;
     HostClearFaults();
     g_callCounts.clear();
+    g_callLimit = 0;
     g_problems.clear();
     HostResetFiles();
     HostResetFileAttributes();
@@ -323,10 +325,28 @@ int HostCallCount(const char *api, const char *arg)
 
 void HostClearCallCounts() { g_callCounts.clear(); }
 
+std::vector<std::string> HostCalledApis()
+{
+    std::vector<std::string> names;
+    for (const auto &count : g_callCounts)
+        if (count.first.find('\n') == std::string::npos) names.push_back(count.first);
+    return names;
+}
+
 int HostFaultsFired() { return g_faultsFired; }
+
+void HostSetCallLimit(long calls) { g_callLimit = g_callsLeft = calls; }
 
 static bool FaultWithKeys(const char *api, const std::string *keys, int nkeys)
 {
+    if (g_callLimit && --g_callsLeft < 0) {
+        fprintf(stderr, "host: more than %ld calls in one run, the last %s; the fault rules in force:\n", g_callLimit,
+                api);
+        for (const auto &rule : g_faults)
+            fprintf(stderr, "host:   %s %s call %d error %lu\n", rule.api.c_str(), rule.nameArg.c_str(), rule.nth,
+                    rule.error);
+        abort();
+    }
     g_callCounts[api]++;
     for (int i = 0; i < nkeys; i++) g_callCounts[std::string(api) + "\n" + keys[i]]++;
     bool fail = false;

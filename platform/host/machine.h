@@ -157,8 +157,15 @@ void HostClearFaults();
 // inner calls included (GetTempFileNameA opens files with CreateFileA).
 int HostCallCount(const char *api, const char *arg = nullptr);
 void HostClearCallCounts();
+// The APIs called at least once since the counts were last cleared, by name.
+std::vector<std::string> HostCalledApis();
 // How many calls the rules made fail since the rules were last cleared.
 int HostFaultsFired();
+// A bound on one run: past `calls` further calls of the layer's APIs (counted as
+// HostCallCount counts them) the layer prints the fault rules in force and stops
+// the process, because a program that keeps calling under a failing call would
+// otherwise never end. 0 removes the bound; HostReset removes it too.
+void HostSetCallLimit(long calls);
 // Used by the layer's own functions at entry: counts the call and returns true
 // (with the last error set) when this call is to fail. HostFaultOn also names
 // the call's registry names, HostFaultOnPath its paths (one or two, null for none).

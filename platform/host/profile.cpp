@@ -521,14 +521,26 @@ static int WriteAll(HANDLE h, const char *bytes, DWORD length)
 // 0 with the last error set.
 static int RewriteProfile(const ProfileFile *pf, DWORD from, DWORD to, const char *insert, DWORD insertLength)
 {
-    HANDLE h = CreateFileA(pf->path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, NULL);
+    // A file that could not be opened is only ever made new, never replaced:
+    // whatever kept it from being read must not cost its other sections.
+    HANDLE h = CreateFileA(pf->path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           pf->state == PROFILE_READ ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE) return 0;
     int ok = WriteAll(h, pf->text, from) && WriteAll(h, insert, insertLength) &&
              (pf->size <= to || WriteAll(h, pf->text + to, pf->size - to));
     DWORD error = GetLastError();
     CloseHandle(h);
-    if (!ok) SetLastError(error);
+    if (!ok) {
+        // A change that could not be written changes nothing, as on NT, where
+        // the profile lives in the registry: the old text goes back.
+        h = CreateFileA(pf->path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, NULL);
+        if (h != INVALID_HANDLE_VALUE) {
+            WriteAll(h, pf->text, pf->size);  // best effort: the change has failed either way
+            CloseHandle(h);
+        }
+        SetLastError(error);
+    }
     return ok;
 }
 
@@ -579,12 +591,15 @@ static BOOL DeleteSection(const ProfileFile *pf, LPCSTR section)
     return RewriteProfile(pf, from, to, "", 0) ? TRUE : FALSE;
 }
 
-// Removes the first entry of that exact key name from the first section of
-// that exact name that has one.
+// Removes the first entry of that key name from the first section of that
+// name that has one, the names taken without surrounding blanks as a read or a
+// write takes them (so a key that reads back is the key deleted).
 static BOOL DeleteKey(const ProfileFile *pf, LPCSTR section, LPCSTR key)
 {
     if (pf->state != PROFILE_READ) return TRUE;
-    DWORD sectionLength = (DWORD)strlen(section), keyLength = (DWORD)strlen(key);
+    DWORD sectionLength, keyLength;
+    TrimRequest(section, &section, &sectionLength);
+    TrimRequest(key, &key, &keyLength);
     for (int head = PRELUDE; head < pf->count; head++) {
         if (head >= 0) {
             const ProfileLine *h = &pf->lines[head];
