@@ -185,7 +185,11 @@ int RunInstall(HWND owner, int selection, int choosable)
     // start-up made the temporary folder.
     char source[FOLDER_SIZE];
     DWORD n = GetCurrentDirectoryA(sizeof source - 1, source);
-    if (n == 0 || n >= sizeof source - 1) source[0] = 0;
+    // Unread, the scratch files would land at the root of a drive: the
+    // temporary folder start-up made current is taken instead, and with
+    // neither known nothing is installed.
+    if (n == 0 || n >= sizeof source - 1) n = GetTempPathA(sizeof source - 1, source);
+    if (n == 0 || n >= sizeof source - 1) return 0;
     n = (DWORD)lstrlenA(source);
     if (n > 0 && source[n - 1] != '\\') lstrcatA(source, "\\");
     PumpMessages();
