@@ -55,6 +55,11 @@
 //       busy window can be photographed before it goes, or input given to it
 //       arrives while it is surely still at work
 //   close-window TITLE    WM_CLOSE posted to the top-level window of that title
+//   run LINE              starts a program with CreateProcessA and exactly this
+//       command line, as the shell starts an Add/Remove Programs entry's
+//       command (no quoting added, no waiting)
+//   wait-exit SECONDS     waits until the program "run" started has ended and
+//       prints "EXIT code"
 //   echo TEXT             prints TEXT
 //
 // Output, flushed per line: "> command" for each command run; "EXPECT ok LABEL:
@@ -335,6 +340,7 @@ static int IsTwoStateButton(HWND control)
 // ---- the script runner ---------------------------------------------------------------------
 
 static HWND g_dialog;          // the current dialog
+static HANDLE g_started;       // the process "run" started
 static std::string g_label;    // names the EXPECT lines: the caption unless "label" gave one
 static int g_labelGiven;       // "label" came after the last wait-dialog
 static int g_stopped;          // an ERROR ended the script
@@ -730,6 +736,25 @@ static void Run(const Words &w)
         HWND wnd = FindWindowA(NULL, w[1].c_str());
         if (!wnd) return Error("no window \"%s\"", w[1].c_str());
         PostMessageA(wnd, WM_CLOSE, 0, 0);
+    } else if (cmd == "run" && n == 2) {
+        std::vector<char> line(w[1].begin(), w[1].end());
+        line.push_back(0);
+        STARTUPINFOA startup;
+        PROCESS_INFORMATION process;
+        ZeroMemory(&startup, sizeof startup);
+        startup.cb = sizeof startup;
+        if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+            return Error("cannot start %s", w[1].c_str());
+        CloseHandle(process.hThread);
+        if (g_started) CloseHandle(g_started);
+        g_started = process.hProcess;
+    } else if (cmd == "wait-exit" && n == 2) {
+        if (!g_started) return Error("%s", "no program was started");
+        if (WaitForSingleObject(g_started, (DWORD)atoi(w[1].c_str()) * 1000) != WAIT_OBJECT_0)
+            return Error("%s", "the started program did not end in time");
+        DWORD code = 0;
+        GetExitCodeProcess(g_started, &code);
+        Line("EXIT %lu", (unsigned long)code);
     } else if (cmd == "thaw") {
         if (g_frozenThread) {
             ResumeThread(g_frozenThread);
