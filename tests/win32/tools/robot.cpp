@@ -33,6 +33,9 @@
 //       the dialogs' font, and the control lies inside the dialog's client area
 //       (all visible statics and buttons when no ID is given)
 //   wait-text ID SECONDS [nocase] TEXT   waits until the control shows TEXT
+//   wait-state ID SECONDS visible|hidden|enabled|disabled   waits until the
+//       control is in that state (read without messages, so a busy dialog
+//       can be watched)
 //   wait-gone [SECONDS]   waits until the current dialog is destroyed or hidden
 //   click ID              WM_COMMAND (ID, BN_CLICKED) posted to the dialog
 //   press ID              BM_CLICK posted to the control (toggles auto boxes)
@@ -526,6 +529,21 @@ static void Run(const Words &w)
             Sleep(50);
         }
         g_dialog = NULL;
+    } else if (cmd == "wait-state" && n == 4) {
+        if (!NeedDialog()) return;
+        HWND control = NeedControl(ParseId(w[1]));
+        if (!control) return;
+        const std::string &want = w[3];
+        DWORD limit = GetTickCount() + (DWORD)atoi(w[2].c_str()) * 1000;
+        for (;;) {
+            int visible = IsWindowVisible(control) != 0, enabled = IsWindowEnabled(control) != 0;
+            if ((want == "visible" && visible) || (want == "hidden" && !visible) || (want == "enabled" && enabled) ||
+                (want == "disabled" && !enabled))
+                break;
+            if (!IsWindow(control) || (LONG)(GetTickCount() - limit) >= 0)
+                return Error("control never became %s", want.c_str());
+            Sleep(20);
+        }
     } else if (cmd == "dump") {
         if (!NeedDialog()) return;
         ReportDialog(g_dialog);
