@@ -33,6 +33,9 @@
 //       the dialogs' font, and the control lies inside the dialog's client area
 //       (all visible statics and buttons when no ID is given)
 //   wait-text ID SECONDS [nocase] TEXT   waits until the control shows TEXT
+//   wait-state ID SECONDS visible|hidden|enabled|disabled   waits until the
+//       control is in that state (read without messages, so a busy dialog
+//       can be watched)
 //   wait-gone [SECONDS]   waits until the current dialog is destroyed or hidden
 //   click ID              WM_COMMAND (ID, BN_CLICKED) posted to the dialog
 //   press ID              BM_CLICK posted to the control (toggles auto boxes)
@@ -55,6 +58,11 @@
 //       busy window can be photographed before it goes, or input given to it
 //       arrives while it is surely still at work
 //   close-window TITLE    WM_CLOSE posted to the top-level window of that title
+//   run LINE              starts a program with CreateProcessA and exactly this
+//       command line, as the shell starts an Add/Remove Programs entry's
+//       command (no quoting added, no waiting)
+//   wait-exit SECONDS     waits until the program "run" started has ended and
+//       prints "EXIT code"
 //   echo TEXT             prints TEXT
 //
 // Output, flushed per line: "> command" for each command run; "EXPECT ok LABEL:
@@ -335,6 +343,7 @@ static int IsTwoStateButton(HWND control)
 // ---- the script runner ---------------------------------------------------------------------
 
 static HWND g_dialog;          // the current dialog
+static HANDLE g_started;       // the process "run" started
 static std::string g_label;    // names the EXPECT lines: the caption unless "label" gave one
 static int g_labelGiven;       // "label" came after the last wait-dialog
 static int g_stopped;          // an ERROR ended the script
@@ -520,6 +529,21 @@ static void Run(const Words &w)
             Sleep(50);
         }
         g_dialog = NULL;
+    } else if (cmd == "wait-state" && n == 4) {
+        if (!NeedDialog()) return;
+        HWND control = NeedControl(ParseId(w[1]));
+        if (!control) return;
+        const std::string &want = w[3];
+        DWORD limit = GetTickCount() + (DWORD)atoi(w[2].c_str()) * 1000;
+        for (;;) {
+            int visible = IsWindowVisible(control) != 0, enabled = IsWindowEnabled(control) != 0;
+            if ((want == "visible" && visible) || (want == "hidden" && !visible) || (want == "enabled" && enabled) ||
+                (want == "disabled" && !enabled))
+                break;
+            if (!IsWindow(control) || (LONG)(GetTickCount() - limit) >= 0)
+                return Error("control never became %s", want.c_str());
+            Sleep(20);
+        }
     } else if (cmd == "dump") {
         if (!NeedDialog()) return;
         ReportDialog(g_dialog);
@@ -730,6 +754,25 @@ static void Run(const Words &w)
         HWND wnd = FindWindowA(NULL, w[1].c_str());
         if (!wnd) return Error("no window \"%s\"", w[1].c_str());
         PostMessageA(wnd, WM_CLOSE, 0, 0);
+    } else if (cmd == "run" && n == 2) {
+        std::vector<char> line(w[1].begin(), w[1].end());
+        line.push_back(0);
+        STARTUPINFOA startup;
+        PROCESS_INFORMATION process;
+        ZeroMemory(&startup, sizeof startup);
+        startup.cb = sizeof startup;
+        if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+            return Error("cannot start %s", w[1].c_str());
+        CloseHandle(process.hThread);
+        if (g_started) CloseHandle(g_started);
+        g_started = process.hProcess;
+    } else if (cmd == "wait-exit" && n == 2) {
+        if (!g_started) return Error("%s", "no program was started");
+        if (WaitForSingleObject(g_started, (DWORD)atoi(w[1].c_str()) * 1000) != WAIT_OBJECT_0)
+            return Error("%s", "the started program did not end in time");
+        DWORD code = 0;
+        GetExitCodeProcess(g_started, &code);
+        Line("EXIT %lu", (unsigned long)code);
     } else if (cmd == "thaw") {
         if (g_frozenThread) {
             ResumeThread(g_frozenThread);
