@@ -80,6 +80,14 @@ int ProgmanCreateGroup(const char *group)
     return 1;
 }
 
+int ProgmanShowGroup(const char *group)
+{
+    char command[PROGMAN_COMMAND_SIZE];
+    const char *pieces[] = {"[ShowGroup(", group, ",1)]"};
+    if (BuildCommand(command, pieces, 3)) ProgmanExecute(command);
+    return 1;
+}
+
 int ProgmanDeleteGroup(const char *group)
 {
     if (g_bDdeOpen) {

@@ -29,6 +29,9 @@ int ProgmanCreateGroup(const char *group);
 // group; the target is folder\file (file alone when it holds a backslash), the
 // working folder is the folder (the current one when empty). Always 1.
 int ProgmanAddItem(const char *caption, const char *folder, const char *file, const char *commandLine);
+// Makes the group the one that item commands work on (Program Manager's
+// current group), shown in its normal size. Always 1.
+int ProgmanShowGroup(const char *group);
 // Deletes the item named by the caption, else the file name. Always 1.
 int ProgmanDeleteItem(const char *caption, const char *file);
 // Deletes the group only when it is the product's own ("Vantro Pro", any

@@ -246,6 +246,10 @@ static void DeleteIcons(int flags, HWND status)
     // A GROUP present and empty: the install made no group, so nothing is sent.
     if (GetProfileStringA("Vantro", "GROUP", kDefaultGroup, group, sizeof group) == 0) return;
     ProgmanOpen();  // a client that did not open refuses the commands below
+    // Item commands work on the shell's current group, which a new session
+    // does not have: the group is made current first, so that the product's
+    // items, and only they, go.
+    ProgmanShowGroup(group);
     if (flags & REMOVE_EXPLORER) {
         ProgmanDeleteItem(kExplorerItem, "");
         DeleteTableIcons(g_explorerFiles, EXPLORER_COUNT, format, status);

@@ -64,6 +64,7 @@ void HostProgmanSetPresent(bool present) { g_progman.present = present; }
 void HostProgmanSetRefusing(bool refusing) { g_progman.refusing = refusing; }
 void HostProgmanSetDelay(DWORD milliseconds) { g_progman.delay = milliseconds; }
 void HostProgmanAddGroup(const char *name) { g_progman.groups.push_back(HostProgmanGroup{name, {}}); }
+void HostProgmanNewSession(void) { g_progman.current = -1; }
 void HostProgmanSetGroupsReply(const std::string &bytes)
 {
     g_progman.groupsReplySet = true;
@@ -213,6 +214,12 @@ static bool Execute(const std::string &text)
             i = (int)g_progman.groups.size() - 1;
         }
         g_progman.current = i;
+        return true;
+    }
+    if (command == "SHOWGROUP" && args.size() == 2) {
+        // The shell takes the group as current even when it has no such
+        // group; the item commands then find nothing.
+        g_progman.current = FindGroup(args[0]);
         return true;
     }
     if (command == "DELETEGROUP" && args.size() == 1) {

@@ -63,6 +63,8 @@ void HostProgmanSetRefusing(bool refusing);
 void HostProgmanSetDelay(DWORD milliseconds);
 // Adds a group as Program Manager already had it.
 void HostProgmanAddGroup(const char *name);
+// The shell started anew (a later log-on): no group is current.
+void HostProgmanNewSession(void);
 // Replaces the reply to "Groups" by these bytes, as they are (no NUL added).
 void HostProgmanSetGroupsReply(const std::string &bytes);
 const std::vector<HostProgmanGroup> &HostProgmanGroups();

@@ -78,6 +78,32 @@ TEST_F(Progman, GroupAndItemsAsProgramManagerKeepsThem)
     EXPECT_NE(HostProgmanFindGroup("Accessories"), nullptr);
 }
 
+// As the shell does: ShowGroup makes a group current for the item commands
+// after it, also in a new session, which has none; a group the shell does not
+// have leaves none current, and the items find nothing.
+TEST_F(Progman, ShowGroupMakesTheGroupTheOneItemsGoFrom)
+{
+    ASSERT_EQ(ProgmanCreateGroup("My Tools"), 1);
+    ProgmanAddItem("Vantro Pro", "C:\\V", "tclassic.exe", "");
+    ProgmanAddItem("Other Tool", "C:\\Other", "tool.exe", "");
+    ProgmanClose();
+    ProgmanCreateGroup("Vantro Pro");
+    ProgmanAddItem("Vantro Pro", "C:\\V", "tclassic.exe", "");
+    ProgmanClose();
+    HostProgmanNewSession();
+
+    ASSERT_EQ(ProgmanOpen(), 1);
+    EXPECT_EQ(ProgmanShowGroup("My Tools"), 1);
+    EXPECT_EQ(HostProgmanCommands().back(), std::string("[ShowGroup(My Tools,1)]") + '\0');
+    ProgmanDeleteItem("Vantro Pro", "tclassic.exe");
+    ProgmanShowGroup("Gone");
+    EXPECT_EQ(ProgmanExecute("[DeleteItem(\"Other Tool\")]"), 0);
+    ProgmanClose();
+    ASSERT_EQ(HostProgmanFindGroup("My Tools")->items.size(), 1u);
+    EXPECT_EQ(HostProgmanFindGroup("My Tools")->items[0].name, "Other Tool");
+    EXPECT_EQ(HostProgmanFindGroup("Vantro Pro")->items.size(), 1u);
+}
+
 // Only the product's own group is ever deleted; the client is closed either way.
 TEST_F(Progman, OnlyTheProductGroupIsDeleted)
 {

@@ -252,6 +252,27 @@ TEST_F(ShellProgman, DeleteGroupKeepsAGroupOfAnotherName)
     EXPECT_STRCASEEQ(s.target.c_str(), "C:\\Other\\tool.exe");
 }
 
+// ShowGroup makes a group the shell's current one: the item commands after it
+// work on that group, not on the one created last. The removal, which comes
+// in a later session with no current group, relies on it.
+TEST_F(ShellProgman, ShowGroupMakesTheGroupTheOneItemsGoFrom)
+{
+    ASSERT_EQ(ProgmanCreateGroup("My Tools"), 1);
+    ProgmanAddItem("Vantro Pro", "C:\\Program Files\\Vantro Pro", "tclassic.exe", "");
+    ProgmanAddItem("Other Tool", "C:\\Other", "tool.exe", "");
+    ProgmanClose();
+    ProgmanCreateGroup("Vantro Pro");
+    ProgmanAddItem("Vantro Pro", "C:\\Program Files\\Vantro Pro", "tclassic.exe", "");
+    ProgmanClose();
+
+    ASSERT_EQ(ProgmanOpen(), 1);
+    EXPECT_EQ(ProgmanShowGroup("My Tools"), 1);
+    ProgmanDeleteItem("Vantro Pro", "tclassic.exe");
+    ProgmanClose();
+    EXPECT_EQ(Listing(Group("My Tools")), Names{"Other Tool.lnk"});
+    EXPECT_EQ(Listing(Group("Vantro Pro")), Names{"Vantro Pro.lnk"});
+}
+
 // The combo box of the group dialog, filled from the shell's "Groups" reply:
 // the Programs folder's subfolders, sorted, without the startup folder.
 TEST_F(ShellProgman, ListGroupsGivesThePrefixsGroupsButStartup)
