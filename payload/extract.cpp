@@ -1,6 +1,8 @@
 // Payload extraction and expansion.
 #include "payload/extract.h"
 
+#include "app/main.h"
+
 #include "payload/catalogue.h"
 #include "payload/payload_crc.h"
 
@@ -272,5 +274,11 @@ void RemovePayloadTemps(void)
         lstrcpyA(path, folder);
         lstrcatA(path, g_payloadResources[i].szCleanupName);
         DeleteFileA(path);  // most are absent: nothing to report
+    }
+    // The start-up's scratch file: a copy deletes it after each expansion,
+    // but a removal, or an install that copied nothing, would leave it behind.
+    if (g_szTempName[0] && n + 1 + lstrlenA(g_szTempName) < sizeof folder) {
+        lstrcatA(folder, g_szTempName);
+        DeleteFileA(folder);
     }
 }

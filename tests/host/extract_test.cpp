@@ -134,9 +134,18 @@ TEST_F(Extract, TidiesOnlyThePayloadNames)
     HostWriteFile("C:\\TEMP\\Install.ini", "[INSTALL]");
     HostWriteFile("C:\\TEMP\\TCLASSIC.EX_", "left over");
     HostWriteFile("C:\\TEMP\\keep.txt", "the user's");
+    // This run's scratch file, and another run's.
+    HostWriteFile("C:\\TEMP\\WFT1A.TMP", "");
+    HostWriteFile("C:\\TEMP\\WFT2B.TMP", "");
+    char saved[TEMP_NAME_SIZE];
+    lstrcpyA(saved, g_szTempName);
+    lstrcpyA(g_szTempName, "WFT1A.TMP");
     RemovePayloadTemps();
+    lstrcpyA(g_szTempName, saved);
     EXPECT_FALSE(HostFileExists("C:\\TEMP\\Install.ini"));
     EXPECT_FALSE(HostFileExists("C:\\TEMP\\tclassic.ex_"));
+    EXPECT_FALSE(HostFileExists("C:\\TEMP\\WFT1A.TMP"));
+    EXPECT_TRUE(HostFileExists("C:\\TEMP\\WFT2B.TMP"));
     EXPECT_TRUE(HostFileExists("C:\\TEMP\\keep.txt"));
     RemovePayloadTemps();  // nothing left to delete: nothing reported
     EXPECT_TRUE(HostMessageBoxes().empty());
