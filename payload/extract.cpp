@@ -2,7 +2,6 @@
 #include "payload/extract.h"
 
 #include "app/main.h"
-
 #include "payload/catalogue.h"
 #include "payload/payload_crc.h"
 
