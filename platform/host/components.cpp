@@ -79,9 +79,10 @@ int HostLoadedLibraries()
     return n;
 }
 
-static void Record(const std::string &module, const char *what, const std::string &args, long result)
+static void Record(const std::string &module, const char *what, const std::string &args, long result,
+                   DWORD flags = 0)
 {
-    g_calls.push_back(HostComponentCall{module, what, args, HostState().cwd, result});
+    g_calls.push_back(HostComponentCall{module, what, args, HostState().cwd, result, flags});
 }
 
 // ---- failure markers -------------------------------------------------------------
@@ -245,9 +246,9 @@ static const ExportRow kExports[] = {
 
 // ---- the API ---------------------------------------------------------------------------
 
-HMODULE LoadLibraryA(LPCSTR path)
+// Loads one of the product's libraries; `flags` as LoadLibraryExA was given them.
+static HMODULE LoadProduct(LPCSTR path, DWORD flags)
 {
-    if (HostFaultOnPath("LoadLibraryA", path)) return nullptr;
     std::string absolute;
     if (!path || !HostAbsolutePath(path, absolute) || !HostFileExists(absolute.c_str())) {
         SetLastError(ERROR_MOD_NOT_FOUND);
@@ -267,13 +268,38 @@ HMODULE LoadLibraryA(LPCSTR path)
             return (HMODULE)m.get();
         }
     if (MarkerSays(absolute, "load")) {
-        Record(absolute, "load", "", 0);
+        Record(absolute, "load", "", 0, flags);
         SetLastError(ERROR_DLL_INIT_FAILED);
         return nullptr;
     }
     g_modules.push_back(std::unique_ptr<HostModule>(new HostModule{absolute, model, 1}));
-    Record(absolute, "load", "", 1);
+    Record(absolute, "load", "", 1, flags);
     return (HMODULE)g_modules.back().get();
+}
+
+HMODULE LoadLibraryA(LPCSTR path)
+{
+    if (HostFaultOnPath("LoadLibraryA", path)) return nullptr;
+    return LoadProduct(path, 0);
+}
+
+HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags)
+{
+    if (HostFaultOnPath("LoadLibraryExA", path)) return nullptr;
+    // The search flags need a full path here: no product library is ever
+    // searched for, and the two kinds of flags do not mix.
+    const DWORD searchFlags = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+    if (file || ((flags & LOAD_WITH_ALTERED_SEARCH_PATH) && (flags & searchFlags)) ||
+        (flags & ~(searchFlags | LOAD_WITH_ALTERED_SEARCH_PATH))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    // Windows refuses the search flags where SetDefaultDllDirectories is missing.
+    if ((flags & searchFlags) && !HostSystemProc(HostSystemModuleHandle("kernel32"), "SetDefaultDllDirectories")) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return LoadProduct(path, flags);
 }
 
 static HostModule *Loaded(HMODULE module)
@@ -286,6 +312,7 @@ static HostModule *Loaded(HMODULE module)
 FARPROC GetProcAddress(HMODULE module, LPCSTR name)
 {
     if (HostFaultOn("GetProcAddress", name && !IS_INTRESOURCE(name) ? name : "")) return nullptr;
+    if (HostIsSystemModule(module)) return name && !IS_INTRESOURCE(name) ? HostSystemProc(module, name) : nullptr;
     HostModule *m = Loaded(module);
     if (!m) {
         SetLastError(ERROR_INVALID_HANDLE);

@@ -22,6 +22,7 @@ struct HostFile {
     DWORD access;
     DWORD share;
     std::string path;  // the Windows path it was opened by, for faults chosen by path
+    bool link;         // the reparse point itself (FILE_FLAG_OPEN_REPARSE_POINT)
 };
 
 // Opens by "other programs" (see HostHoldFile).
@@ -42,6 +43,8 @@ static std::set<std::string> g_readOnly;
 static std::set<std::string> g_deletePending;
 // 8.3 aliases given so far, by real path (see FolderAliases).
 static std::map<std::string, std::string> g_aliases;
+// The security folders were created with, by real path (see HostFolderSecurity).
+static std::map<std::string, std::string> g_folderSecurity;
 
 // The ANSI calls convert their path into a buffer of MAX_PATH + 1 characters:
 // a path of more than 260 characters fails before the disk is looked at (seen
@@ -89,6 +92,7 @@ void HostResetFileAttributes()
 {
     g_readOnly.clear();
     g_aliases.clear();
+    g_folderSecurity.clear();
 }
 
 static HostFile *FileFromHandle(HANDLE h)
@@ -176,8 +180,23 @@ void HostReleaseFile(const char *winPath)
     FinishPendingDelete(real);
 }
 
+// A symbolic link on the real disk: the simulated disk's reparse point.
+static bool RealIsLink(const std::string &real)
+{
+    struct stat st;
+    return lstat(real.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+static int FreeSlot()
+{
+    for (int i = 0; i < kMaxFiles; i++)
+        if (!g_files[i].used) return i;
+    SetLastError(4);  // ERROR_TOO_MANY_OPEN_FILES
+    return -1;
+}
+
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
-                   DWORD, HANDLE)
+                   DWORD attributes, HANDLE)
 {
     if (HostFaultOnPath("CreateFileA", path)) return INVALID_HANDLE_VALUE;
     if (PathTooLong(path)) return INVALID_HANDLE_VALUE;
@@ -190,9 +209,45 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    if (RealIsDir(real)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
+    std::string absolute;
+    HostAbsolutePath(path, absolute);  // succeeded in HostResolvePath
+    if (RealIsDir(real) && !RealIsLink(real)) {
+        // A folder opens only for its handle (backup semantics), and only as it is.
+        if (!(attributes & FILE_FLAG_BACKUP_SEMANTICS) || disposition != OPEN_EXISTING) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        if (SharingConflict(real, access, share, false)) {
+            SetLastError(ERROR_SHARING_VIOLATION);
+            return INVALID_HANDLE_VALUE;
+        }
+        int slot = FreeSlot();
+        if (slot < 0) return INVALID_HANDLE_VALUE;
+        int fd = open(real.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        g_files[slot] = HostFile{true, fd, real, access, share, absolute, false};
+        SetLastError(0);
+        return (HANDLE)(uintptr_t)(slot + 1);
+    }
+    // The link itself, not what it names, when the caller asks for it.
+    if ((attributes & FILE_FLAG_OPEN_REPARSE_POINT) && RealIsLink(real)) {
+        if (disposition == CREATE_NEW) {
+            SetLastError(ERROR_FILE_EXISTS);
+            return INVALID_HANDLE_VALUE;
+        }
+        int slot = FreeSlot();
+        if (slot < 0) return INVALID_HANDLE_VALUE;
+        int fd = open(real.c_str(), O_PATH | O_NOFOLLOW);
+        if (fd < 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        g_files[slot] = HostFile{true, fd, real, access, share, absolute, true};
+        SetLastError(disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS ? ERROR_ALREADY_EXISTS : 0);
+        return (HANDLE)(uintptr_t)(slot + 1);
     }
     bool exists = RealExists(real);
     // A deleted file still open elsewhere cannot be opened again, nor made anew
@@ -232,16 +287,8 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    int slot = -1;
-    for (int i = 0; i < kMaxFiles; i++)
-        if (!g_files[i].used) {
-            slot = i;
-            break;
-        }
-    if (slot < 0) {
-        SetLastError(4);  // ERROR_TOO_MANY_OPEN_FILES
-        return INVALID_HANDLE_VALUE;
-    }
+    int slot = FreeSlot();
+    if (slot < 0) return INVALID_HANDLE_VALUE;
     int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
     if (disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
         flags |= O_CREAT;
@@ -251,9 +298,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    std::string absolute;
-    HostAbsolutePath(path, absolute);  // succeeded above, in HostResolvePath
-    g_files[slot] = HostFile{true, fd, real, access, share, absolute};
+    g_files[slot] = HostFile{true, fd, real, access, share, absolute, false};
     // Windows reports an existing file for CREATE_ALWAYS and OPEN_ALWAYS.
     SetLastError((exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
                                                                                          : 0);
@@ -338,9 +383,55 @@ DWORD GetFileSize(HANDLE file, LPDWORD high)
 
 bool HostCloseToken(HANDLE handle);
 
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
+{
+    if (HostFault("GetFileInformationByHandle")) return FALSE;
+    HostFile *f = FileFromHandle(file);
+    if (!f) return FALSE;
+    struct stat st;
+    if ((f->link ? lstat(f->real.c_str(), &st) : fstat(f->fd, &st)) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    memset(info, 0, sizeof *info);
+    if (f->link) info->dwFileAttributes = FILE_ATTRIBUTE_REPARSE_POINT;
+    else if (S_ISDIR(st.st_mode)) info->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+    else info->dwFileAttributes = IsReadOnly(f->real) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+    info->nFileSizeLow = (DWORD)st.st_size;
+    info->nFileSizeHigh = (DWORD)((uint64_t)st.st_size >> 32);
+    info->nNumberOfLinks = (DWORD)st.st_nlink;
+    info->nFileIndexLow = (DWORD)st.st_ino;
+    info->nFileIndexHigh = (DWORD)((uint64_t)st.st_ino >> 32);
+    return TRUE;
+}
+
+BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists)
+{
+    if (HostFaultOnPath("CopyFileA", from, to)) return FALSE;
+    HANDLE in = CreateFileA(from, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (in == INVALID_HANDLE_VALUE) return FALSE;
+    HANDLE out = CreateFileA(to, GENERIC_WRITE, 0, NULL, failIfExists ? CREATE_NEW : CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, NULL);
+    if (out == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        CloseHandle(in);
+        SetLastError(error);
+        return FALSE;
+    }
+    char buffer[8192];
+    DWORD got = 0, put = 0;
+    BOOL ok = TRUE;
+    while (ok && ReadFile(in, buffer, sizeof buffer, &got, NULL) && got > 0)
+        ok = WriteFile(out, buffer, got, &put, NULL) && put == got;
+    CloseHandle(out);
+    CloseHandle(in);
+    if (!ok) DeleteFileA(to);
+    return ok;
+}
+
 BOOL CloseHandle(HANDLE handle)
 {
-    if (HostCloseToken(handle)) return TRUE;
+    if (HostCloseToken(handle) || HostCloseProcessHandle(handle)) return TRUE;
     HostFile *f = FileFromHandle(handle);
     if (!f) return FALSE;
     close(f->fd);
@@ -360,8 +451,9 @@ DWORD GetFileAttributesA(LPCSTR path)
         SetLastError(ParentExists(real) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
-    if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
-    return IsReadOnly(real) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+    DWORD link = RealIsLink(real) ? FILE_ATTRIBUTE_REPARSE_POINT : 0;
+    if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY | link;
+    return (IsReadOnly(real) ? FILE_ATTRIBUTE_READONLY : link ? 0 : FILE_ATTRIBUTE_NORMAL) | link;
 }
 
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)
@@ -414,7 +506,64 @@ BOOL DeleteFileA(LPCSTR path)
     return TRUE;
 }
 
-BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES)
+// The SID at `p` ("S-1-5-32-544"), or "" when it does not fit in `end`.
+static std::string SidText(const BYTE *p, const BYTE *end)
+{
+    if (end - p < 8 || p[0] != 1 || end - p < 8 + 4 * p[1]) return "";
+    uint64_t authority = 0;
+    for (int i = 2; i < 8; i++) authority = (authority << 8) | p[i];
+    std::string text = "S-1-" + std::to_string(authority);
+    for (int i = 0; i < p[1]; i++) {
+        const BYTE *s = p + 8 + 4 * i;
+        text += "-" + std::to_string((uint32_t)s[0] | ((uint32_t)s[1] << 8) | ((uint32_t)s[2] << 16) |
+                                     ((uint32_t)s[3] << 24));
+    }
+    return text;
+}
+
+static uint32_t Le32(const BYTE *p) { return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24); }
+static uint16_t Le16(const BYTE *p) { return (uint16_t)(p[0] | (p[1] << 8)); }
+
+// A self-relative security descriptor's DACL as text (see HostFolderSecurity);
+// "invalid" for one the layer cannot read (the program must build it whole).
+static std::string DaclText(const BYTE *sd, size_t size)
+{
+    const uint16_t kDaclPresent = 0x4, kDaclProtected = 0x1000, kSelfRelative = 0x8000;
+    if (size < 20 || sd[0] != 1) return "invalid";
+    uint16_t control = Le16(sd + 2);
+    if (!(control & kSelfRelative) || !(control & kDaclPresent)) return "invalid";
+    uint32_t at = Le32(sd + 16);
+    if (at < 20 || at + 8 > size) return "invalid";
+    const BYTE *acl = sd + at, *end = sd + size;
+    uint16_t aclSize = Le16(acl + 2), count = Le16(acl + 4);
+    if (acl[0] != 2 || at + aclSize > size) return "invalid";
+    end = acl + aclSize;
+    std::string text = std::string("D:") + ((control & kDaclProtected) ? "P" : "");
+    const BYTE *ace = acl + 8;
+    for (int i = 0; i < count; i++) {
+        if (end - ace < 8) return "invalid";
+        uint16_t aceSize = Le16(ace + 2);
+        if (aceSize < 8 || ace + aceSize > end || ace[0] != 0) return "invalid";  // access allowed only
+        std::string flags = std::string((ace[1] & 1) ? "OI" : "") + ((ace[1] & 2) ? "CI" : "");
+        std::string sid = SidText(ace + 8, ace + aceSize);
+        if (sid.empty()) return "invalid";
+        char mask[16];
+        snprintf(mask, sizeof mask, "0x%x", Le32(ace + 4));
+        text += "(A;" + flags + ";" + mask + ";;;" + sid + ")";
+        ace += aceSize;
+    }
+    return text;
+}
+
+std::string HostFolderSecurity(const char *winPath)
+{
+    std::string real;
+    if (!HostResolvePath(winPath, real)) return "";
+    auto it = g_folderSecurity.find(real);
+    return it == g_folderSecurity.end() ? "" : it->second;
+}
+
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES sa)
 {
     if (HostFaultOnPath("CreateDirectoryA", path)) return FALSE;
     if (PathTooLong(path)) return FALSE;
@@ -431,10 +580,26 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES)
         SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
+    std::string security;
+    if (sa && sa->lpSecurityDescriptor) {
+        // The descriptor is read as Windows would: its size from its own fields.
+        const BYTE *sd = (const BYTE *)sa->lpSecurityDescriptor;
+        size_t size = 20;
+        if (Le16(sd + 2) & 0x8000) {
+            uint32_t at = Le32(sd + 16);
+            size = at + 8 <= 4096 ? at + Le16(sd + at + 2) : 0;
+        }
+        security = size ? DaclText(sd, size) : "invalid";
+        if (security == "invalid") {
+            SetLastError(1338);  // ERROR_INVALID_SECURITY_DESCR
+            return FALSE;
+        }
+    }
     if (mkdir(real.c_str(), 0777) != 0) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
+    if (!security.empty()) g_folderSecurity[real] = security;
     return TRUE;
 }
 
@@ -447,10 +612,16 @@ BOOL RemoveDirectoryA(LPCSTR path)
         SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
-    if (rmdir(real.c_str()) != 0) {
-        SetLastError(145);  // ERROR_DIR_NOT_EMPTY
+    // A folder open without delete sharing (its handle held) cannot go.
+    if (HostFileHeldAgainstRename(real)) {
+        SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
+    if (rmdir(real.c_str()) != 0) {
+        SetLastError(ERROR_DIR_NOT_EMPTY);
+        return FALSE;
+    }
+    g_folderSecurity.erase(real);
     return TRUE;
 }
 

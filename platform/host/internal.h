@@ -45,6 +45,23 @@ void HostResetComponents();
 // A file open without delete sharing (by the program or another one).
 bool HostFileHeldAgainstRename(const std::string &real);
 
+// The system beyond the imports (system.cpp): reset with the machine or the
+// process; the system's modules and the functions looked up in them; the
+// process token; the processes started; the wide temporary folder.
+void HostResetSystem();
+void HostResetSystemProcess();
+HMODULE HostSystemModuleHandle(const char *name);
+bool HostIsSystemModule(HMODULE module);
+FARPROC HostSystemProc(HMODULE module, const char *name);
+bool HostTokenIsOpen(HANDLE token);
+bool HostCloseProcessHandle(HANDLE handle);
+// The ANSI form of a UTF-8 text ("?" for what Windows-1252 lacks).
+std::string HostAnsiOf(const std::string &utf8);
+// The wide temporary folder a test set (UTF-8), or empty.
+const std::string &HostTempPathWide();
+// Sets a value of any type with the given bytes.
+void HostRegSetBytes(const char *path, const char *name, DWORD type, const std::string &data);
+
 // Records a problem of the run (see HostProblems) and prints it at once.
 void HostReportProblem(const std::string &what);
 

@@ -104,6 +104,7 @@ void HostReset(const char *root)
     HostResetLz();
     HostResetComponents();
     HostResetDde();
+    HostResetSystem();
     // The keys every Windows installation has.
     HostRegCreateKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
     HostRegCreateKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
@@ -122,6 +123,7 @@ void HostStartProcess()
     HostResetLz();
     HostResetComponents();
     HostResetDdeClient();
+    HostResetSystemProcess();
 }
 
 const std::string &HostRoot() { return g_machine.root; }
@@ -421,7 +423,13 @@ DWORD GetModuleFileNameA(HMODULE, LPSTR buffer, DWORD size)
     return (DWORD)path.size();
 }
 
-HMODULE GetModuleHandleA(LPCSTR) { return (HMODULE)&g_machine; }
+HMODULE GetModuleHandleA(LPCSTR name)
+{
+    if (!name) return (HMODULE)&g_machine;
+    HMODULE system = HostSystemModuleHandle(name);
+    if (!system) SetLastError(ERROR_MOD_NOT_FOUND);
+    return system;
+}
 
 DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
 {
@@ -474,6 +482,8 @@ UINT GetWindowsDirectoryA(LPSTR buffer, UINT size)
 DWORD GetTempPathA(DWORD size, LPSTR buffer)
 {
     if (HostFault("GetTempPathA")) return 0;
+    // A path the code page cannot show comes back with "?" in it.
+    if (!HostTempPathWide().empty()) return CopyOut(HostAnsiOf(HostTempPathWide()), buffer, size);
     return CopyOut(g_machine.tempPath, buffer, size);
 }
 

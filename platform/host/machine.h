@@ -82,6 +82,41 @@ bool HostRegDeleteValue(const char *path, const char *name);
 void HostRegSetDword(const char *path, const char *name, DWORD value);
 int HostRegOpenHandles();
 
+// ---- the system beyond the program's imports ---------------------------------------
+// What the program asked of the library search (SetDefaultDllDirectories,
+// SetDllDirectoryA) in this process.
+struct HostLibrarySearch {
+    DWORD defaultDirectories = 0;  // flags given to SetDefaultDllDirectories, 0 when not called
+    bool dllDirectorySet = false;
+    std::string dllDirectory;      // what SetDllDirectoryA was given
+};
+const HostLibrarySearch &HostLibrarySearchState();
+// Makes a function that GetProcAddress finds in the system's modules missing
+// (see platform.h for which the version has).
+void HostHideSystemFunction(const char *name);
+// Whether the process has administrator rights (its token's Administrators
+// group enabled, not deny-only); true by default. Without them, moves left for
+// the next start cannot be stored.
+void HostSetAdministrator(bool admin);
+// A temporary folder whose path holds characters outside the ANSI code page
+// (UTF-8): GetTempPathA answers with "?" for them, GetTempPathW with the path;
+// GetShortPathNameW of a long wide path answers what HostSetShortNameWide gave.
+void HostSetTempPathWide(const char *utf8Path);
+void HostSetShortNameWide(const char *utf8LongPath, const char *shortPath);
+// The processes the program started ("<application>|<command line>"), and the
+// exit code they all end with.
+const std::vector<std::string> &HostProcessesStarted();
+void HostSetChildExitCode(DWORD code);
+int HostOpenProcessHandles();
+// Moves and deletions left for the next start (PendingFileRenameOperations),
+// "<source>|<target>" in order, and the next start working through them.
+std::vector<std::string> HostPendingRenames();
+void HostRunPendingRenames();
+// The security a folder was created with, as "D:P(A;OICI;0x1f01ff;;;S-1-5-18)...":
+// "P" when protected from inheritance, one entry per access-allowed entry with
+// its inheritance flags, mask and SID; "" when it was made without one.
+std::string HostFolderSecurity(const char *winPath);
+
 // ---- restart -------------------------------------------------------------------------
 struct HostRestart {
     int requests;            // ExitWindowsEx calls
@@ -119,6 +154,7 @@ struct HostComponentCall {
     std::string args;    // DLLRegisterSSL: "<key>|<folder>|<reserved>"; run: the arguments
     std::string cwd;     // the current folder at the call
     long result;         // the export's result (load: 1 loaded, 0 refused)
+    DWORD flags;         // load: the LoadLibraryExA flags (0 for LoadLibraryA)
 };
 const std::vector<HostComponentCall> &HostComponentCalls();
 // The calls of one kind ("DllRegisterServer", "run"...) in order, as

@@ -37,6 +37,7 @@ typedef const char *LPCSTR;
 typedef void *LPVOID;
 typedef const void *LPCVOID;
 typedef DWORD *LPDWORD;
+typedef DWORD *PDWORD;
 typedef BYTE *LPBYTE;
 typedef LONG *PLONG;
 
@@ -566,6 +567,104 @@ BOOL DeleteDC(HDC dc);
 int GetObjectA(HGDIOBJ obj, int size, LPVOID out);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj);
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop);
+
+// ---- file flags and information -----------------------------------------------------
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000u
+#define FILE_ATTRIBUTE_HIDDEN 0x2u
+#define FILE_ATTRIBUTE_SYSTEM 0x4u
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x400u
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+// A symbolic link of the simulated disk (a real one under the root) is a
+// reparse point; a file with more than one name has that many links.
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info);
+BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists);
+#define MOVEFILE_REPLACE_EXISTING 0x1u
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x4u
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
+#define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_PRIVILEGE_NOT_HELD 1314L
+
+// ---- libraries of the system --------------------------------------------------------
+// GetModuleHandleA names "kernel32.dll" and "advapi32.dll" (with or without
+// ".dll", any case) as the system's modules; GetProcAddress on them finds the
+// functions a program looks up because older systems lack them:
+// SetDefaultDllDirectories (NT 6.1 and later), SetDllDirectoryA (NT 5.1 and
+// later), MoveFileExA, GetTempPathW, GetShortPathNameW and GetTokenInformation
+// (NT), as the simulated machine's version has them (see HostHideSystemFunction).
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008u
+#define LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR 0x00000100u
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800u
+HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags);
+
+// ---- security -------------------------------------------------------------------------
+typedef void *PSID;
+typedef void *PSECURITY_DESCRIPTOR;
+typedef struct _SID_AND_ATTRIBUTES {
+    PSID Sid;
+    DWORD Attributes;
+} SID_AND_ATTRIBUTES;
+typedef struct _TOKEN_GROUPS {
+    DWORD GroupCount;
+    SID_AND_ATTRIBUTES Groups[1];
+} TOKEN_GROUPS, *PTOKEN_GROUPS;
+typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenGroups = 2 } TOKEN_INFORMATION_CLASS;
+#define SE_GROUP_ENABLED 0x00000004L
+#define SE_GROUP_USE_FOR_DENY_ONLY 0x00000010L
+
+// ---- wide text ------------------------------------------------------------------------
+typedef uint16_t WCHAR;
+typedef WCHAR *LPWSTR;
+typedef const WCHAR *LPCWSTR;
+typedef BOOL *LPBOOL;
+#define CP_ACP 0
+#define WC_NO_BEST_FIT_CHARS 0x400u
+// Windows-1252 as the ANSI code page: characters outside it become "?" and set
+// *usedDefault.
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text, int size,
+                        LPCSTR defaultChar, LPBOOL usedDefault);
+
+// ---- processes --------------------------------------------------------------------------
+typedef struct _STARTUPINFOA {
+    DWORD cb;
+    LPSTR lpReserved;
+    LPSTR lpDesktop;
+    LPSTR lpTitle;
+    DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute, dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    LPBYTE lpReserved2;
+    HANDLE hStdInput, hStdOutput, hStdError;
+} STARTUPINFOA, *LPSTARTUPINFOA;
+typedef struct _PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+} PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_OBJECT_0 0u
+#define WAIT_FAILED 0xFFFFFFFFu
+// Another process of the simulated machine: recorded (see HostProcessesStarted),
+// never run; it has ended with the exit code the test gave (HostSetChildExitCode).
+BOOL CreateProcessA(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inherit, DWORD flags, LPVOID environment,
+                    LPCSTR directory, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info);
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD code);
+DWORD GetCurrentProcessId(void);
+DWORD GetTickCount(void);
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int show);
 

@@ -20,7 +20,7 @@ HANDLE GetCurrentProcess(void) { return (HANDLE)(intptr_t)-1; }
 BOOL OpenProcessToken(HANDLE, DWORD access, HANDLE *token)
 {
     if (HostFault("OpenProcessToken")) return FALSE;
-    if (!(access & TOKEN_ADJUST_PRIVILEGES)) {
+    if (!(access & (TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY))) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
@@ -65,6 +65,8 @@ BOOL ExitWindowsEx(UINT flags, DWORD)
 }
 
 void Sleep(DWORD) {}
+
+bool HostTokenIsOpen(HANDLE token) { return token == (HANDLE)(intptr_t)0x7000 && g_tokenOpen > 0; }
 
 bool HostCloseToken(HANDLE handle)
 {

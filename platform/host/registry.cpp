@@ -287,6 +287,13 @@ void HostRegSetString(const char *path, const char *name, const char *value)
     node->values[HostUpper(name)] = HostRegValue{name, REG_SZ, std::string(value) + '\0'};
 }
 
+void HostRegSetBytes(const char *path, const char *name, DWORD type, const std::string &data)
+{
+    HostRegNode *node = NodeByPath(path, true);
+    if (!node) return;
+    node->values[HostUpper(name)] = HostRegValue{name, type, data};
+}
+
 std::vector<std::string> HostRegValueNames(const char *path)
 {
     std::vector<std::string> names;
