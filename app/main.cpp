@@ -4,21 +4,13 @@
 #include "app/deferred.h"
 #include "app/messages.h"
 #include "app/options.h"
-#include "controller/dialogs.h"
+#include "app/outcome.h"
+#include "app/paths.h"
+#include "app/workfolder.h"
 #include "controller/install.h"
 #include "payload/catalogue.h"
 #include "payload/extract.h"
 #include "resource.h"
-
-HINSTANCE g_hInstance;
-char g_szTempName[TEMP_NAME_SIZE];
-int g_bWinNT;
-int g_winMajor;
-int g_winMinor;
-int nV;
-int nM;
-HWND g_hMainWnd;
-HWND g_hStatusWnd;
 
 const char kMainClassName[] = "VNInstal";
 const char kMainTitle[] = "Vantro Pro Install (32)";
@@ -58,42 +50,6 @@ void MainWindowPlacement(const RECT *desktop, int *x, int *y, int *width, int *h
     *height = h;
     *x = (desktop->right - w) / 2;
     *y = (desktop->bottom - h) / 2;
-}
-
-// Routes one message: the status window's dialog keys first, then the window.
-static void RouteMessage(MSG *msg)
-{
-    if (g_hStatusWnd && IsDialogMessageA(g_hStatusWnd, msg)) return;
-    TranslateMessage(msg);
-    DispatchMessageA(msg);
-}
-
-int PumpMessages(void)
-{
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // The run is to end: stop the work as Cancel does, and leave the quit
-            // for the main loop, which would otherwise never see it.
-            g_bCancelled = 1;
-            PostQuitMessage((int)msg.wParam);
-            return 1;
-        }
-        RouteMessage(&msg);
-    }
-    return 1;
-}
-
-void CenterOnDesktop(HWND wnd)
-{
-    RECT rect, desktop;
-    if (!GetWindowRect(wnd, &rect) || !GetWindowRect(GetDesktopWindow(), &desktop)) return;
-    int w = rect.right - rect.left, h = rect.bottom - rect.top;
-    int x = (desktop.right - desktop.left) / 2 - w / 2;
-    int y = (desktop.bottom - desktop.top) / 2 - h / 2;
-    if (x < 0) x = 0;
-    if (y < 0) y = 0;
-    MoveWindow(wnd, x, y, w, h, FALSE);
 }
 
 static void ReleaseLogos(void)
@@ -140,8 +96,12 @@ static void RunStartSequence(HWND wnd)
     RunInstall(wnd, nV, nM);
     g_bDialogueRunning = 0;
     RemovePayloadTemps();
+    RemoveWorkFolder();
     PostMessageA(wnd, WM_CLOSE, 0, 0);
-    if ((!g_bSilent || g_bAllowReboot) && g_bRebootNeeded) RestartWindows();
+    if ((!g_bSilent || g_bAllowReboot) && g_bRebootNeeded && RestartWindows() &&
+        (g_exitCode == EXIT_DONE || g_exitCode == EXIT_RESTART_PENDING))
+        SetOutcome(EXIT_RESTART_STARTED, "installed; Windows is restarting");
+    LogOutcome();
 }
 
 LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -169,7 +129,7 @@ LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
             g_bCancelled = 1;
             return 0;
         }
-        PostQuitMessage(0);
+        PostQuitMessage(g_exitCode);
         ReleaseLogos();
         return DefWindowProcA(wnd, msg, wParam, lParam);
     case WM_DESTROY:
@@ -188,17 +148,20 @@ static void StartupFailure(UINT id)
     if (!g_bSilent) MessageBoxA(NULL, text, NULL, MB_OK | MB_ICONWARNING);
 }
 
-void ReadPlatformFacts(void)
+// No temporary folder can be written: nothing can be installed. The options
+// beside the program still say whether anyone may be asked; one the program
+// carries cannot be read, and such a program is made to run unattended.
+static void NoTempFolder(void)
 {
-    DWORD version = GetVersion();
-    g_winMajor = LOBYTE(LOWORD(version));
-    g_winMinor = HIBYTE(LOWORD(version));
-    char os[256];
-    DWORD osLength = GetEnvironmentVariableA("OS", os, sizeof os);
-    g_bWinNT = 0;
-    if (osLength > 0 && osLength < sizeof os) {
-        for (const char *p = os; p[0] && p[1]; p++)
-            if (p[0] == 'N' && p[1] == 'T') g_bWinNT = 1;
+    g_szLine1[0] = 0;
+    g_szLine2[0] = 0;
+    ReadInstallOptions();
+    if (FindResourceA(g_hInstance, g_payloadResources[PAYLOAD_INSTINI].szResName, "EXE")) g_bSilent = 1;
+    if (!g_bSilent) {
+        char text[512], caption[256];
+        LoadMsgString(MSG_NO_TEMP_FOLDER, text, sizeof text);
+        LoadMsgString(MSG_INSTALL_CAPTION, caption, sizeof caption);
+        MessageBoxA(NULL, text, caption, MB_OK | MB_ICONERROR);
     }
 }
 
@@ -206,36 +169,32 @@ int InitSetup(HINSTANCE instance, HINSTANCE previous, int *exitCode)
 {
     g_hInstance = instance;
     *exitCode = 0;
-    // The temporary folder becomes the working folder of the whole run.
-    char tempDir[TEMP_NAME_SIZE];
-    DWORD n = GetTempPathA(256, tempDir);
-    if (n == 0 || n >= 256) n = 0;
-    tempDir[n] = 0;
-    if (n > 0 && (tempDir[n - 1] == '\\' || tempDir[n - 1] == '/')) tempDir[--n] = 0;
-    SetCurrentDirectoryA(tempDir);
+    ReadPlatformFacts();
+    // The working folder of the whole run: a private one inside the user's
+    // temporary folder when the run has administrator rights, else that folder.
+    char temp[WORK_FOLDER_SIZE];
+    if (!FindTempFolder(temp) || !MakeWorkFolder(temp, 0)) {
+        NoTempFolder();
+        *exitCode = EXIT_FAILED;
+        return 0;
+    }
+    SetCurrentDirectoryA(g_szWorkFolder);
 
     // The scratch file every payload passes through, by its bare name.
     char scratch[MAX_PATH];
     g_szTempName[0] = 0;
-    if (GetTempFileNameA(tempDir, "WFT", 0, scratch)) {
-        const char *name = scratch;
-        for (const char *p = scratch; *p; p++)
-            if (*p == '\\') name = p + 1;
-        lstrcpynA(g_szTempName, name, TEMP_NAME_SIZE);
-    }
+    if (GetTempFileNameA(g_szWorkFolder, "WFT", 0, scratch)) lstrcpynA(g_szTempName, FileNamePart(scratch), TEMP_NAME_SIZE);
 
     // The embedded options file, when the executable carries one; a missing
     // one is the normal case and writes nothing.
-    if (n > 0 && n + 1 < sizeof tempDir) {
-        lstrcatA(tempDir, "\\");
-        WritePayloadFile(g_hInstance, PAYLOAD_INSTINI, tempDir, "Install.ini");
-    }
+    g_szEmbeddedIni[0] = 0;
+    if (WritePayloadFile(g_hInstance, PAYLOAD_INSTINI, g_szWorkFolder, "Install.ini"))
+        JoinPath(g_szEmbeddedIni, sizeof g_szEmbeddedIni, g_szWorkFolder, "Install.ini");
 
     g_szLine1[0] = 0;
     g_szLine2[0] = 0;
     ReadInstallOptions();
 
-    ReadPlatformFacts();
     ComputeComponentMasks(g_bWinNT, g_winMajor, g_winMinor, g_bExplore, gbInstallBonusPack, &nV, &nM);
 
     if (!previous) {
@@ -252,6 +211,8 @@ int InitSetup(HINSTANCE instance, HINSTANCE previous, int *exitCode)
         wc.lpszClassName = kMainClassName;
         if (!RegisterClassA(&wc)) {
             StartupFailure(MSG_REGISTER_CLASS_FAILED);
+            RemovePayloadTemps();
+            RemoveWorkFolder();
             *exitCode = -1;
             return 0;
         }
@@ -265,6 +226,8 @@ int InitSetup(HINSTANCE instance, HINSTANCE previous, int *exitCode)
                                  width, height, NULL, NULL, instance, NULL);
     if (!g_hMainWnd) {
         StartupFailure(MSG_CREATE_WINDOW_FAILED);
+        RemovePayloadTemps();
+        RemoveWorkFolder();
         *exitCode = 2;
         return 0;
     }

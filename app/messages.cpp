@@ -1,8 +1,10 @@
 // Message texts, insert formatting, and setup.log.
 #include "app/messages.h"
 
-#include "app/main.h"
+#include "app/state.h"
 #include "app/options.h"
+#include "app/paths.h"
+#include "app/workfolder.h"
 
 int LoadMsgString(UINT id, char *buffer, int capacity)
 {
@@ -26,14 +28,59 @@ int FormatMsgString(char *buffer, const char *tmpl, ...)
     return (int)n;
 }
 
+// Where setup.log goes: the user's temporary folder (the one start-up chose, or
+// else the one the system names), where administrators look for it. 0 when
+// there is none, or when the folder or a folder above it is a reparse point
+// (a junction or a link): the user may have pointed one at a system folder.
+static int LogPath(char *path, int size)
+{
+    char folder[MAX_PATH + 1];
+    if (g_szTempFolder[0]) {
+        lstrcpynA(folder, g_szTempFolder, sizeof folder);
+    } else {
+        DWORD n = GetTempPathA(MAX_PATH, folder);
+        if (n == 0 || n >= MAX_PATH) return 0;
+    }
+    int length = lstrlenA(folder);
+    for (int i = 3; i <= length; i++) {
+        if (folder[i] != '\\' && folder[i] != 0) continue;
+        char end = folder[i];
+        folder[i] = 0;
+        DWORD attributes = GetFileAttributesA(folder);
+        folder[i] = end;
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return 0;
+    }
+    return JoinPath(path, size, folder, "setup.log");
+}
+
+// Opens setup.log for appending, never through a link: the name itself may
+// not be a reparse point (it is opened as what it is, not followed, where the
+// system can), nor one of several names of a file (a hard link to a file
+// elsewhere). INVALID_HANDLE_VALUE when it may not be written.
+static HANDLE OpenLog(void)
+{
+    char path[MAX_PATH + 1];
+    if (!LogPath(path, sizeof path)) return INVALID_HANDLE_VALUE;
+    // Windows 2000 introduced reparse points and the flag to open one as itself.
+    DWORD flags = FILE_ATTRIBUTE_NORMAL | (g_bWinNT && g_winMajor >= 5 ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS, flags, NULL);
+    if (file == INVALID_HANDLE_VALUE) return file;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        info.nNumberOfLinks > 1) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
 // The log is opened, appended to and closed for every line, so that each line
 // is on disk even when the run ends abnormally afterwards. Like a text-mode
 // stream, every line feed goes to disk as CR LF.
 void SetupLog(const char *line)
 {
     if (!g_bLogging) return;
-    HANDLE file = CreateFileA("setup.log", GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file = OpenLog();
     if (file == INVALID_HANDLE_VALUE) return;
     if (SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER) {
         char out[1024];

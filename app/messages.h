@@ -18,8 +18,9 @@ int LoadMsgString(UINT id, char *buffer, int capacity);
 // the number of characters stored; 0 (and an empty buffer) on failure.
 int FormatMsgString(char *buffer, const char *tmpl, ...);
 
-// Appends `line` and a line break to setup.log in the current directory when
-// logging is on. Failures are silent: the log never stops an install.
+// Appends `line` and a line break to setup.log in the user's temporary folder
+// when logging is on. Failures are silent: the log never stops an install. A
+// log that would be written through a link is not written.
 void SetupLog(const char *line);
 
 #endif

@@ -13,6 +13,7 @@ int g_bExplore = 1;
 char g_szLine1[OPTION_TEXT_SIZE];
 char g_szLine2[OPTION_TEXT_SIZE];
 char g_szIniFile[INI_PATH_SIZE];
+char g_szEmbeddedIni[INI_PATH_SIZE];
 
 static const char kOptionsName[] = "\\install.ini";
 
@@ -35,11 +36,12 @@ int FindInstallOptions(void)
 {
     char path[INI_PATH_SIZE];
     g_szIniFile[0] = 0;
-    // The current directory is the temporary folder, where start-up wrote the
-    // embedded options file: that one takes precedence.
-    DWORD n = GetCurrentDirectoryA(sizeof path, path);
-    if (n > 0 && n < sizeof path && TryOptionsFile(path, (int)n)) return 1;
-    n = GetModuleFileNameA(NULL, path, sizeof path);
+    // The executable's own options come first.
+    if (g_szEmbeddedIni[0] && GetFileAttributesA(g_szEmbeddedIni) != INVALID_FILE_ATTRIBUTES) {
+        lstrcpyA(g_szIniFile, g_szEmbeddedIni);
+        return 1;
+    }
+    DWORD n = GetModuleFileNameA(NULL, path, sizeof path);
     if (n > 0 && n < sizeof path) {
         int slash = -1;
         for (int i = 0; path[i]; i++)

@@ -1,5 +1,6 @@
-// The options file Install.ini: found in the temporary folder or beside the
-// executable, read into process-wide option flags.
+// The options file Install.ini: the one the executable carries (written by
+// start-up into the run's working folder), else the one beside the executable,
+// read into process-wide option flags.
 #ifndef VANTRO_OPTIONS_H
 #define VANTRO_OPTIONS_H
 
@@ -18,14 +19,17 @@ extern int g_bExplore;         // the Explorer interface is chosen
 extern char g_szLine1[OPTION_TEXT_SIZE];
 extern char g_szLine2[OPTION_TEXT_SIZE];
 extern char g_szIniFile[INI_PATH_SIZE];  // options file in use, "" for none
+extern char g_szEmbeddedIni[INI_PATH_SIZE];  // where start-up wrote the embedded one, "" for none
 
 // Finds the options file and sets every flag, g_szLine1, g_szLine2 and
 // g_szIniFile; logs the option lines when the file switches logging on.
 void ReadInstallOptions(void);
 
-// Searches the current directory, then the executable's folder, for
-// "install.ini"; leaves the path found in g_szIniFile ("" when none). Returns 1
-// when a file was found.
+// Takes the embedded options file start-up wrote (g_szEmbeddedIni), else
+// "install.ini" in the executable's folder; leaves the path found in
+// g_szIniFile ("" when none). A file that another program left in the
+// temporary folder is never looked for: the install may run elevated, and that
+// folder is open to every program of the user. Returns 1 when a file was found.
 int FindInstallOptions(void);
 
 #endif

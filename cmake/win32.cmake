@@ -26,11 +26,12 @@ add_executable(VantroSetup WIN32 ${VANTRO_LOGIC_SOURCES} ${CMAKE_SOURCE_DIR}/pla
 target_include_directories(VantroSetup PRIVATE ${VANTRO_LOGIC_INCLUDES} ${CMAKE_SOURCE_DIR}/platform/win32)
 target_compile_options(VantroSetup PRIVATE ${VANTRO_PRODUCT_FLAGS})
 # No C runtime start-up (platform/win32/entry.cpp is the entry), no relocations
-# (an executable always loads at its own base): only the system DLLs, msvcrt for
-# the few C functions called, libgcc for the compiler's helpers.
+# (an executable always loads at its own base): only the system's known DLLs
+# (LZ32 is loaded by full path, see platform/win32/platform.h), msvcrt for the
+# few C functions called, libgcc for the compiler's helpers.
 target_link_options(VantroSetup PRIVATE -flto -Os -fomit-frame-pointer -mpreferred-stack-boundary=2 -nostdlib -nostartfiles -Wl,-e,_VantroStartup@0 -s -Wl,--gc-sections
                     -Wl,--disable-reloc-section)
-target_link_libraries(VantroSetup PRIVATE lz32 comdlg32 advapi32 gdi32 user32 kernel32 msvcrt gcc)
+target_link_libraries(VantroSetup PRIVATE comdlg32 advapi32 gdi32 user32 kernel32 msvcrt gcc)
 
 # Windows builds of the tests that pin the platform's behaviour, run under Wine.
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/win32/CMakeLists.txt)

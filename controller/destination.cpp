@@ -2,7 +2,7 @@
 // old-style open-file dialog.
 #include "controller/destination.h"
 
-#include "app/main.h"
+#include "app/state.h"
 #include "app/messages.h"
 #include "controller/dialogs.h"
 #include "resource.h"

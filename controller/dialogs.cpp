@@ -1,12 +1,10 @@
 // The action, component, help and icon-placement dialogs, and the status window.
 #include "controller/dialogs.h"
 
-#include "app/main.h"
+#include "app/state.h"
 #include "app/messages.h"
 #include "app/options.h"
 #include "resource.h"
-
-int g_bCancelled;
 
 static const char kRecordSection[] = "Vantro";
 

@@ -3,14 +3,12 @@
 #ifndef VANTRO_DIALOGS_H
 #define VANTRO_DIALOGS_H
 
-#include "platform.h"
+#include "app/state.h"
 
 #define ACTION_LEAVE 0
 #define ACTION_INSTALL 1
 #define ACTION_REMOVE 2
 #define IDC_STATUS_TEXT 954  // the status window's text control
-
-extern int g_bCancelled;  // the status window's Cancel was pressed
 
 // Asks install or remove; returns ACTION_LEAVE, ACTION_INSTALL or ACTION_REMOVE.
 int AskAction(HWND owner);

@@ -3,9 +3,12 @@
 #include "controller/install.h"
 
 #include "app/deferred.h"
-#include "app/main.h"
+#include "app/state.h"
 #include "app/messages.h"
 #include "app/options.h"
+#include "app/outcome.h"
+#include "app/paths.h"
+#include "app/workfolder.h"
 #include "controller/dialogs.h"
 #include "payload/sequence.h"
 #include "removal/uninstall.h"
@@ -76,10 +79,17 @@ void DefaultDestination(char *folder, int size)
     OSVERSIONINFOA info;
     info.dwOSVersionInfoSize = sizeof info;
     if (GetVersionExA(&info)) {
-        if (info.dwPlatformId != VER_PLATFORM_WIN32s && info.dwMajorVersion >= 4)
+        if (info.dwPlatformId != VER_PLATFORM_WIN32s && info.dwMajorVersion >= 4) {
+            // The platform's own Program Files folder where it names one: a
+            // 32-bit program's on 64-bit Windows, the localised one elsewhere.
+            char programFiles[MAX_PATH];
+            if (ProgramFilesFolder(programFiles, sizeof programFiles) &&
+                JoinPath(folder, size, programFiles, "Vantro Pro"))
+                return;
             name = "\\Program Files\\Vantro Pro";
-        else if (info.dwPlatformId == VER_PLATFORM_WIN32_NT)
+        } else if (info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
             name = "\\WIN32APP\\Vantro";
+        }
     }
     lstrcpynA(folder, system, size);
     if (lstrlenA(folder) + lstrlenA(name) < size) lstrcatA(folder, name);
@@ -119,6 +129,22 @@ static int IsSourceFolder(const char *source, const char *proposal)
     return 1;
 }
 
+// Reports a folder the installation may not take: a message to the user, or
+// a log line unattended.
+static void ReportRefusedFolder(HWND owner, const char *folder, int problem)
+{
+    if (g_bSilent) {
+        char line[FOLDER_SIZE + 160];
+        wsprintfA(line, "DestDir \"%s\" refused: it is %s.", folder, FolderProblemText(problem));
+        SetupLog(line);
+        return;
+    }
+    char tmpl[256], text[FORMAT_BUFFER_SIZE];
+    LoadMsgString(MSG_FOLDER_REFUSED, tmpl, sizeof tmpl);
+    FormatMsgString(text, tmpl, folder, FolderProblemText(problem));
+    MessageBoxA(owner, text, kErrorCaption, MB_ICONERROR);
+}
+
 // Settles the destination interactively; returns 1 with `proposal` created.
 static int SettleDestination(HWND owner, const char *source, const char *prompt, char *proposal)
 {
@@ -130,12 +156,31 @@ static int SettleDestination(HWND owner, const char *source, const char *prompt,
             MessageBoxA(owner, text, kErrorCaption, MB_ICONERROR);
             continue;
         }
-        if (CreateFolderPath(proposal)) return 1;
-        char tmpl[256], text[FORMAT_BUFFER_SIZE];
-        LoadMsgString(MSG_CREATE_FAILED, tmpl, sizeof tmpl);
-        FormatMsgString(text, tmpl, proposal, 0u);
-        MessageBoxA(owner, text, kErrorCaption, MB_ICONERROR);
+        int problem = FolderProblem(proposal);
+        if (problem != FOLDER_OK) {
+            ReportRefusedFolder(owner, proposal, problem);
+            continue;
+        }
+        if (!CreateFolderPath(proposal)) {
+            char tmpl[256], text[FORMAT_BUFFER_SIZE];
+            LoadMsgString(MSG_CREATE_FAILED, tmpl, sizeof tmpl);
+            FormatMsgString(text, tmpl, proposal, 0u);
+            MessageBoxA(owner, text, kErrorCaption, MB_ICONERROR);
+            continue;
+        }
+        // Its short form is known only now that it exists.
+        problem = DestinationProblem(proposal);
+        if (problem == FOLDER_OK) return 1;
+        ReportRefusedFolder(owner, proposal, problem);
     }
+}
+
+// The folder a destination is refused for holding the installation files in:
+// the user's temporary folder (the run's own files sit in a folder of its own
+// inside it, or in it), with its final backslash.
+static void RefusedSourceFolder(const char *source, char *refused)
+{
+    if (!g_szTempFolder[0] || !JoinPath(refused, FOLDER_SIZE, g_szTempFolder, "")) lstrcpynA(refused, source, FOLDER_SIZE);
 }
 
 void FixMailAddress(const char *destFolder)
@@ -181,10 +226,11 @@ int RunInstall(HWND owner, int selection, int choosable)
         if (action == ACTION_REMOVE) return RunUninstall(owner, selection, choosable);
     }
 
-    // The folder that holds the installation files: the current one, which
-    // start-up made the temporary folder.
+    // The folder that holds the installation files: the run's working folder
+    // (start-up also made it current: without a start-up, the current one).
     char source[FOLDER_SIZE];
-    DWORD n = GetCurrentDirectoryA(sizeof source - 1, source);
+    DWORD n = g_szWorkFolder[0] ? (DWORD)lstrlenA(g_szWorkFolder) : GetCurrentDirectoryA(sizeof source - 1, source);
+    if (g_szWorkFolder[0]) lstrcpyA(source, g_szWorkFolder);
     // Unread, the scratch files would land at the root of a drive: the
     // temporary folder start-up made current is taken instead, and with
     // neither known nothing is installed.
@@ -194,21 +240,37 @@ int RunInstall(HWND owner, int selection, int choosable)
     if (n > 0 && source[n - 1] != '\\') lstrcatA(source, "\\");
     PumpMessages();
 
-    char dest[FOLDER_SIZE], prompt[256], line[FOLDER_SIZE + 64];
+    char dest[FOLDER_SIZE], prompt[256], line[FOLDER_SIZE + 64], refused[FOLDER_SIZE];
+    RefusedSourceFolder(source, refused);
     ProposeDestination(dest);
     LoadMsgString(MSG_ENTER_DESTINATION, prompt, sizeof prompt);
+    g_bDeferredStored = 0;
     if (g_bSilent) {
-        if (lstrcmpA(dest, source) == 0) {
-            wsprintfA(line, "SourceDir=DestDir \"%s\"", source);
+        if (lstrcmpA(dest, refused) == 0) {
+            wsprintfA(line, "SourceDir=DestDir \"%s\"", refused);
             SetupLog(line);
+            SetOutcome(EXIT_FAILED, "the installation failed");
+            return 0;
+        }
+        int problem = FolderProblem(dest);
+        if (problem != FOLDER_OK) {
+            ReportRefusedFolder(owner, dest, problem);
+            SetOutcome(EXIT_FAILED, "the installation failed");
             return 0;
         }
         if (!CreateFolderPath(dest)) {
             wsprintfA(line, "Failed to create DestDir \"%s\"", dest);
             SetupLog(line);
+            SetOutcome(EXIT_FAILED, "the installation failed");
             return 0;
         }
-    } else if (!SettleDestination(owner, source, prompt, dest)) {
+        problem = DestinationProblem(dest);
+        if (problem != FOLDER_OK) {
+            ReportRefusedFolder(owner, dest, problem);
+            SetOutcome(EXIT_FAILED, "the installation failed");
+            return 0;
+        }
+    } else if (!SettleDestination(owner, refused, prompt, dest)) {
         char text[256];
         LoadMsgString(MSG_NO_DESTINATION, text, sizeof text);
         MessageBoxA(owner, text, kErrorCaption, MB_ICONERROR);
@@ -252,6 +314,10 @@ int RunInstall(HWND owner, int selection, int choosable)
         }
         if (!g_bSilent) MessageBoxA(owner, text, NULL, MB_OK);
         g_bRebootNeeded = 0;
+        if (g_bCancelled)
+            SetOutcome(EXIT_CANCELLED, "the installation was cancelled");
+        else
+            SetOutcome(EXIT_FAILED, "the installation failed");
         return 0;
     }
     if (report & REPORT_RESTART) g_bRebootNeeded = 1;
@@ -260,5 +326,12 @@ int RunInstall(HWND owner, int selection, int choosable)
     WriteProfileStringA(kRecordSection, "INSTOPTS", kInstallOptions);
     WriteProfileStringA(kRecordSection, "PRO", kBuildStamp);
     FinishInstall(owner);
+    // Files still waiting for the next start are worth a code of their own; a
+    // file moved aside, or the shell extension's wish for a restart, leave the
+    // installed files complete. A restart started afterwards says so itself.
+    if (g_bDeferredStored)
+        SetOutcome(EXIT_RESTART_PENDING, "installed; files wait for the next start of Windows");
+    else
+        SetOutcome(EXIT_DONE, "installed");
     return result;
 }

@@ -1,7 +1,10 @@
 // Payload extraction and expansion.
 #include "payload/extract.h"
 
-#include "app/main.h"
+#include "app/options.h"
+#include "app/paths.h"
+#include "app/workfolder.h"
+#include "app/state.h"
 #include "payload/catalogue.h"
 #include "payload/payload_crc.h"
 
@@ -63,13 +66,8 @@ int WritePayloadFile(HMODULE module, int index, const char *folder, const char *
 
     int result = 0;
     char path[PAYLOAD_PATH_SIZE];
-    int folderLength = lstrlenA(folder);
-    int needSlash = folderLength == 0 || folder[folderLength - 1] != '\\';
     // An overlong path is refused rather than cut, which would name another file.
-    if (folderLength + needSlash + lstrlenA(name) < PAYLOAD_PATH_SIZE) {
-        lstrcpyA(path, folder);
-        if (needSlash) lstrcatA(path, "\\");
-        lstrcatA(path, name);
+    if (JoinPath(path, sizeof path, folder, name)) {
         HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, NULL);
         if (file != INVALID_HANDLE_VALUE) {
@@ -89,15 +87,6 @@ int WritePayloadFile(HMODULE module, int index, const char *folder, const char *
     FreeResource(data);
     SetLastError(error);
     return result;
-}
-
-// The file name part of a path: after its last "\" or "/".
-static const char *NamePart(const char *path)
-{
-    const char *name = path;
-    for (const char *p = path; *p; p++)
-        if (*p == '\\' || *p == '/') name = p + 1;
-    return name;
 }
 
 // The system's error for an LZ library failure that left none of its own.
@@ -139,7 +128,7 @@ static int ExpandInto(INT in, const char *path)
         KeepError(out);
         return 0;
     }
-    if (lstrcmpiA(NamePart(ofOut.szPathName), NamePart(target)) != 0) {
+    if (lstrcmpiA(FileNamePart(ofOut.szPathName), FileNamePart(target)) != 0) {
         // The library made the packed form of the name instead: not ours to keep.
         LZClose(out);
         DeleteFileA(ofOut.szPathName);
@@ -233,7 +222,7 @@ int ExpandFile(char *source, const char *dest)
         // target's is.
         char folder[MAX_PATH], fresh[MAX_PATH];
         lstrcpyA(folder, dest);
-        char *name = (char *)NamePart(folder);
+        char *name = (char *)FileNamePart(folder);
         if (name == folder) lstrcpyA(folder, ".");
         else if (name - folder == 3 && folder[1] == ':') *name = 0;  // "C:\"
         else name[-1] = 0;
@@ -261,23 +250,24 @@ int ExpandFile(char *source, const char *dest)
 
 void RemovePayloadTemps(void)
 {
+    // The folder the run wrote into: its working folder (the temporary folder,
+    // unless the run has a private one), or the temporary folder before start-up.
     char folder[PAYLOAD_PATH_SIZE];
-    DWORD n = GetTempPathA(sizeof folder, folder);
-    if (n == 0 || n >= sizeof folder) return;
-    if (folder[n - 1] == '\\' || folder[n - 1] == '/') folder[--n] = 0;
-    if (n + 1 >= sizeof folder) return;
-    lstrcatA(folder, "\\");
+    if (g_szWorkFolder[0]) {
+        lstrcpynA(folder, g_szWorkFolder, sizeof folder);
+    } else {
+        DWORD n = GetTempPathA(sizeof folder, folder);
+        if (n == 0 || n >= sizeof folder) return;
+    }
+    char path[PAYLOAD_PATH_SIZE];
     for (int i = 0; i < PAYLOAD_COUNT; i++) {
-        char path[PAYLOAD_PATH_SIZE];
-        if (n + 1 + lstrlenA(g_payloadResources[i].szCleanupName) >= sizeof path) continue;
-        lstrcpyA(path, folder);
-        lstrcatA(path, g_payloadResources[i].szCleanupName);
-        DeleteFileA(path);  // most are absent: nothing to report
+        // An options file is deleted only where start-up wrote it: one of the
+        // user's in the temporary folder is theirs.
+        if (i == PAYLOAD_INSTINI && !g_szEmbeddedIni[0]) continue;
+        if (JoinPath(path, sizeof path, folder, g_payloadResources[i].szCleanupName))
+            DeleteFileA(path);  // most are absent: nothing to report
     }
     // The start-up's scratch file: a copy deletes it after each expansion,
     // but a removal, or an install that copied nothing, would leave it behind.
-    if (g_szTempName[0] && n + 1 + lstrlenA(g_szTempName) < sizeof folder) {
-        lstrcatA(folder, g_szTempName);
-        DeleteFileA(folder);
-    }
+    if (g_szTempName[0] && JoinPath(path, sizeof path, folder, g_szTempName)) DeleteFileA(path);
 }

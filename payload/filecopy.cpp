@@ -2,25 +2,28 @@
 #include "payload/filecopy.h"
 
 #include "app/deferred.h"
-#include "app/main.h"
+#include "app/state.h"
 #include "app/messages.h"
 #include "app/options.h"
+#include "app/paths.h"
 #include "payload/extract.h"
 #include "resource.h"
 
 // The copy left for the next start of Windows, through the platform's own
 // command interpreter: NT has no command.com (Wine has none either), Windows
-// 95 and 98 have no cmd.exe.
-static const char kCopyCommandNT[] = "cmd.exe /c copy %s %s";
-static const char kCopyCommand95[] = "command.com /c copy %s %s";
+// 95 and 98 have no cmd.exe. Since MS-DOS 6.2 (so Windows 95 and 98's
+// command.com) and in cmd.exe since Windows 2000, copy asks before it replaces
+// a file unless it is given /Y: nobody would answer at the next start, and the
+// old library would stay. NT 3.51 and 4's cmd.exe neither asks nor knows /Y.
+static const char kCopyCommandNT4[] = "cmd.exe /c copy %s %s";
+static const char kCopyCommandNT5[] = "cmd.exe /c copy /Y %s %s";
+static const char kCopyCommand95[] = "command.com /c copy /Y %s %s";
 
-// The file name part of a path: after its last "\" or "/".
-static const char *FileNamePart(const char *path)
+// The deferred copy's command format for this platform.
+static const char *CopyCommandFormat(void)
 {
-    const char *name = path;
-    for (const char *p = path; *p; p++)
-        if (*p == '\\' || *p == '/') name = p + 1;
-    return name;
+    if (!g_bWinNT) return kCopyCommand95;
+    return g_winMajor >= 5 ? kCopyCommandNT5 : kCopyCommandNT4;
 }
 
 // First occurrence of `needle` in `text` (case-sensitive), or NULL.
@@ -55,31 +58,6 @@ int MakeSideName(const char *target, const char *extension, char *side, int size
     return 1;
 }
 
-// Joins a folder and a name; `separator` adds "\" unless the folder ends in
-// "\" or "/". Returns 0 when the result would not fit.
-static int JoinPath(char *out, int size, const char *folder, const char *name, int separator)
-{
-    int length = lstrlenA(folder);
-    int slash = separator && length > 0 && folder[length - 1] != '\\' && folder[length - 1] != '/';
-    if (length + slash + lstrlenA(name) >= size) return 0;
-    lstrcpyA(out, folder);
-    if (slash) lstrcatA(out, "\\");
-    lstrcatA(out, name);
-    return 1;
-}
-
-// The 8.3 form of a path for a command line; where the file system has none,
-// the long one in quotation marks, so that blanks in it do not split the
-// command's arguments. `out` holds SIDE_PATH_SIZE + 2 characters.
-static void ShortForm(const char *path, char *out)
-{
-    DWORD n = GetShortPathNameA(path, out, SIDE_PATH_SIZE);
-    if (n > 0 && n < SIDE_PATH_SIZE) return;
-    lstrcpyA(out, "\"");
-    lstrcpynA(out + 1, path, SIDE_PATH_SIZE);
-    lstrcatA(out, "\"");
-}
-
 // The target is held by a running program: move it aside (NT) or leave the
 // new file as ".new" with a copy command for the next start. Returns 1 when
 // the file counts as installed.
@@ -106,10 +84,15 @@ static int InstallInUse(char *scratch, const char *target)
         SetLastError(error);
         return 0;
     }
+    // Each path must reach the interpreter as one argument, or the command
+    // would do something else at the next start.
     char shortSide[SIDE_PATH_SIZE + 2], shortTarget[SIDE_PATH_SIZE + 2], command[COMMAND_SIZE];
-    ShortForm(side, shortSide);
-    ShortForm(target, shortTarget);
-    wsprintfA(command, g_bWinNT ? kCopyCommandNT : kCopyCommand95, shortSide, shortTarget);
+    if (!CommandPathOf(side, shortSide, sizeof shortSide) || !CommandPathOf(target, shortTarget, sizeof shortTarget)) {
+        DeleteFileA(side);
+        SetLastError(ERROR_INVALID_NAME);
+        return 0;
+    }
+    wsprintfA(command, CopyCommandFormat(), shortSide, shortTarget);
     if (!AddDeferredCommand(command)) {
         DWORD error = GetLastError();
         DeleteFileA(side);
@@ -124,8 +107,8 @@ static int InstallInUse(char *scratch, const char *target)
 static int AttemptInstall(const char *sourceFolder, const char *fileName, const char *destFolder, int index)
 {
     char target[COPY_PATH_SIZE], scratch[COPY_PATH_SIZE];
-    if (!JoinPath(target, sizeof target, destFolder, fileName, 1) ||
-        !JoinPath(scratch, sizeof scratch, sourceFolder, g_szTempName, 0)) {
+    if (!JoinPath(target, sizeof target, destFolder, fileName) ||
+        !JoinPath(scratch, sizeof scratch, sourceFolder, g_szTempName)) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return 0;
     }

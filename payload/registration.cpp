@@ -4,8 +4,11 @@
 // the queue scheduler.
 #include "payload/registration.h"
 
-#include "app/main.h"
+#include "app/state.h"
+#include "app/libraries.h"
+#include "app/messages.h"
 #include "app/options.h"
+#include "app/paths.h"
 #include "controller/dialogs.h"
 #include "payload/catalogue.h"
 #include "payload/sequence.h"
@@ -22,6 +25,7 @@
 static const char kRecordSection[] = "Vantro";
 static const char kUninstaller[] = "uninst32.exe";
 static const char kOldUninstallCaption[] = "Uninstall Vantro Pro";
+static const char kGroupCaption[] = "Vantro Pro Installation";
 
 typedef int(WINAPI *SslRegisterProc)(char *keyPath, const char *folder, int reserved);
 typedef HRESULT(WINAPI *SelfRegisterProc)(void);
@@ -72,7 +76,7 @@ int WriteRegString(HKEY root, const char *path, const char *subkey, const char *
 {
     char full[REG_PATH_SIZE];
     if (subkey) {
-        if (!JoinFolder(full, sizeof full, path, subkey)) return 0;
+        if (!JoinPath(full, sizeof full, path, subkey)) return 0;
     } else {
         if (lstrlenA(path) >= (int)sizeof full) return 0;
         lstrcpyA(full, path);
@@ -104,7 +108,7 @@ int ReadRegString(HKEY root, const char *path, const char *name, const char *fal
 int CanOpenFile(const char *folder, const char *name)
 {
     char path[FOLDER_PATH_SIZE];
-    if (!JoinFolder(path, sizeof path, folder, name)) return 0;
+    if (!JoinPath(path, sizeof path, folder, name)) return 0;
     HANDLE file =
         CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) return 0;
@@ -168,11 +172,11 @@ static void LeaveFolder(const SavedFolder *saved)
 static int RegisterLibrary(const char *dest, const char *file, HRESULT *result)
 {
     char path[FOLDER_PATH_SIZE];
-    if (!JoinFolder(path, sizeof path, dest, file)) return 0;
+    if (!JoinPath(path, sizeof path, dest, file)) return 0;
     SavedFolder saved;
     EnterFolder(&saved, dest);
     int called = 0;
-    HMODULE library = LoadLibraryA(path);
+    HMODULE library = LoadProductLibrary(path);
     if (library) {
         SelfRegisterProc proc = ExportOf<SelfRegisterProc>(library, "DllRegisterServer");
         if (proc) {
@@ -189,7 +193,7 @@ static void RegisterSsl(Registration *r)
 {
     CatalogueEntry *row = &g_commonFiles[15];
     char path[FOLDER_PATH_SIZE];
-    HMODULE library = JoinFolder(path, sizeof path, r->dest, row->szInstallFile) ? LoadLibraryA(path) : NULL;
+    HMODULE library = JoinPath(path, sizeof path, r->dest, row->szInstallFile) ? LoadProductLibrary(path) : NULL;
     SslRegisterProc proc = library ? ExportOf<SslRegisterProc>(library, "DLLRegisterSSL") : NULL;
     if (!proc) {
         r->success = 0;
@@ -209,7 +213,7 @@ static void RegisterBaseClass(Registration *r)
 {
     if (!(g_classicFiles[0].dwState & FILE_INSTALLED) || !(g_classicFiles[1].dwState & FILE_INSTALLED)) return;
     char path[FOLDER_PATH_SIZE];
-    if (JoinFolder(path, sizeof path, r->dest, g_classicFiles[0].szInstallFile) && RegisterBaseServer(path)) {
+    if (JoinPath(path, sizeof path, r->dest, g_classicFiles[0].szInstallFile) && RegisterBaseServer(path)) {
         g_classicFiles[0].dwState |= FILE_REGISTERED;
         Report(r, REPORT_BASE_CLASS);
     } else {
@@ -230,7 +234,10 @@ static void WriteInstallRecord(Registration *r)
 }
 
 // The group for the icons: the options file's GROUP32, else the recorded
-// GROUP, else the product's own; asked for unless unattended. 0 after Cancel.
+// GROUP, else the product's own; asked for unless unattended. The name goes
+// into Program Manager's commands as it is: one that holds a character that
+// would end it there is refused (unattended, the product's own group is taken,
+// with a log line; asked, the user is told and asked again). 0 after Cancel.
 static int ChooseGroup(Registration *r, char *group)
 {
     for (int i = 0; i < PROGMAN_GROUP_SIZE; i++) group[i] = 0;
@@ -240,9 +247,25 @@ static int ChooseGroup(Registration *r, char *group)
         lstrcpyA(recorded, group);
         GetPrivateProfileStringA(kRecordSection, "GROUP32", recorded, group, PROGMAN_GROUP_SIZE, g_szIniFile);
     }
-    if (!(r->flags & INSTALL_UNATTENDED) && !AskGroupName(r->owner, group)) {
-        r->success = 0;
-        return 0;
+    if (r->flags & INSTALL_UNATTENDED) {
+        if (!IsSafeGroupName(group)) {
+            char line[PROGMAN_GROUP_SIZE + 160];
+            wsprintfA(line, "Group name \"%s\" refused: it holds [ ] ( ) \" , or a control character; the group is \"%s\".",
+                      group, PRODUCT_GROUP);
+            SetupLog(line);
+            lstrcpyA(group, PRODUCT_GROUP);
+        }
+    } else {
+        for (;;) {
+            if (!AskGroupName(r->owner, group)) {
+                r->success = 0;
+                return 0;
+            }
+            if (IsSafeGroupName(group)) break;
+            char text[512];
+            LoadMsgString(MSG_GROUP_REFUSED, text, sizeof text);
+            MessageBoxA(r->owner, text, kGroupCaption, MB_ICONERROR);
+        }
     }
     if (!group[0]) lstrcpyA(group, PRODUCT_GROUP);
     return 1;
@@ -331,7 +354,7 @@ static void MakeNamespaceEntries(Registration *r)
 static DWORD FileSizeIn(const char *folder, const char *name)
 {
     char path[FOLDER_PATH_SIZE];
-    if (!JoinFolder(path, sizeof path, folder, name)) return 0;
+    if (!JoinPath(path, sizeof path, folder, name)) return 0;
     HANDLE file =
         CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) return 0;
@@ -364,17 +387,22 @@ static int AppendText(char *out, int size, const char *text)
 
 static void WriteUninstallEntry(Registration *r, const char *group, int configWritten)
 {
-    // "<dest>\uninst32.exe" -f <dest> -d <dest> -g <group>
-    char command[UNINSTALL_COMMAND_SIZE], uninstaller[FOLDER_PATH_SIZE];
-    command[0] = 0;
-    if (!JoinFolder(uninstaller, sizeof uninstaller, r->dest, kUninstaller)) return;
+    // "<dest>\uninst32.exe" -f <dest> -d <dest> -g <group>, and the same with
+    // the quiet switch first, for administrators who remove it unattended.
+    char command[UNINSTALL_COMMAND_SIZE], quiet[UNINSTALL_COMMAND_SIZE], uninstaller[FOLDER_PATH_SIZE];
+    command[0] = quiet[0] = 0;
+    if (!JoinPath(uninstaller, sizeof uninstaller, r->dest, kUninstaller)) return;
     const char *pieces[] = {"\"", uninstaller, "\" -f ", r->dest, " -d ", r->dest, " -g ", group};
     for (const char *piece : pieces)
         if (!AppendText(command, sizeof command, piece)) return;
+    const char *quietPieces[] = {"\"", uninstaller, "\" -q -f ", r->dest, " -d ", r->dest, " -g ", group};
+    for (const char *piece : quietPieces)
+        if (!AppendText(quiet, sizeof quiet, piece)) return;
     HKEY key;
     if (RegCreateKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, &key) != ERROR_SUCCESS) return;
     SetString(key, "DisplayName", "Brenmoor Vantro Pro Uninstall");
     SetString(key, "UninstallString", command);
+    SetString(key, "QuietUninstallString", quiet);
     SetString(key, "DisplayIcon", uninstaller);
     SetString(key, "Publisher", "Brenmoor");
     SetString(key, "InstallLocation", r->dest);
@@ -422,7 +450,7 @@ static void RegisterExplorerExtension(Registration *r)
 static void RunScheduler(const char *dest, const char *command)
 {
     char line[FOLDER_PATH_SIZE + 64], program[FOLDER_PATH_SIZE];
-    if (!JoinFolder(program, sizeof program, dest, "tsched.exe")) return;
+    if (!JoinPath(program, sizeof program, dest, "tsched.exe")) return;
     line[0] = 0;
     const char *pieces[] = {"\"", program, "\" ", command};
     for (const char *piece : pieces)
@@ -435,7 +463,7 @@ static void InstallBrowserAndScheduler(Registration *r)
     SavedFolder saved;
     EnterFolder(&saved, r->dest);
     char path[FOLDER_PATH_SIZE];
-    HMODULE library = JoinFolder(path, sizeof path, r->dest, "vnbho2k0.dll") ? LoadLibraryA(path) : NULL;
+    HMODULE library = JoinPath(path, sizeof path, r->dest, "vnbho2k0.dll") ? LoadProductLibrary(path) : NULL;
     if (library) {
         SelfRegisterProc reg = ExportOf<SelfRegisterProc>(library, "DllRegisterServer");
         if (reg && FAILED(reg())) Fail(r, "Failed to registered Browser DLL.");

@@ -1,7 +1,8 @@
 // The install sequence: files and site lists.
 #include "payload/sequence.h"
 
-#include "app/main.h"
+#include "app/paths.h"
+#include "app/state.h"
 #include "controller/dialogs.h"
 #include "payload/catalogue.h"
 #include "payload/extract.h"
@@ -15,17 +16,6 @@
 static const char kOriginalIni[] = "original.ini";
 static const char kMySites[] = "MySites";
 
-int JoinFolder(char *out, int size, const char *folder, const char *name)
-{
-    int length = lstrlenA(folder);
-    int slash = length == 0 || folder[length - 1] != '\\';
-    if (length + slash + lstrlenA(name) >= size) return 0;
-    lstrcpyA(out, folder);
-    if (slash) lstrcatA(out, "\\");
-    lstrcatA(out, name);
-    return 1;
-}
-
 // Whether a file is in a folder, as the configuration phase must know it.
 // Only "file not found" and "path not found" mean missing: any other failure
 // (access denied, a drive not ready) leaves it unknown, and a step that would
@@ -35,7 +25,7 @@ enum Presence { PRESENCE_MISSING, PRESENCE_PRESENT, PRESENCE_UNKNOWN };
 static Presence PresenceIn(const char *folder, const char *name)
 {
     char path[SEQ_PATH_SIZE];
-    if (!JoinFolder(path, sizeof path, folder, name)) return PRESENCE_UNKNOWN;
+    if (!JoinPath(path, sizeof path, folder, name)) return PRESENCE_UNKNOWN;
     if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return PRESENCE_PRESENT;
     DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PRESENCE_MISSING : PRESENCE_UNKNOWN;
@@ -149,7 +139,7 @@ int InstallIniTemplate(const char *sourceFolder, const char *destFile, const cha
                        const char *replacement, int index)
 {
     char scratch[SEQ_PATH_SIZE];
-    if (!JoinFolder(scratch, sizeof scratch, sourceFolder, g_szTempName)) return -1;
+    if (!JoinPath(scratch, sizeof scratch, sourceFolder, g_szTempName)) return -1;
     if (WritePayloadFile(g_hInstance, index, sourceFolder, g_szTempName) != 1) return -1;
     TextReader reader;
     reader.file = CreateFileA(scratch, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
@@ -246,8 +236,8 @@ static int DecideSiteMerge(SequenceContext *c, DWORD flags)
     // Keep the user's configuration as original.ini, without the entry that
     // would point at itself.
     char config[SEQ_PATH_SIZE], original[SEQ_PATH_SIZE];
-    if (!JoinFolder(config, sizeof config, c->destFolder, g_siteFiles[0].szInstallFile) ||
-        !JoinFolder(original, sizeof original, c->destFolder, kOriginalIni) || rename(config, original) != 0)
+    if (!JoinPath(config, sizeof config, c->destFolder, g_siteFiles[0].szInstallFile) ||
+        !JoinPath(original, sizeof original, c->destFolder, kOriginalIni) || rename(config, original) != 0)
         return 0;
     WritePrivateProfileStringA(kMySites, NULL, NULL, original);
     return 1;
@@ -257,7 +247,7 @@ static void InstallSiteFiles(SequenceContext *c, DWORD flags)
 {
     if (!DecideSiteMerge(c, flags)) return;
     char config[SEQ_PATH_SIZE];
-    if (!JoinFolder(config, sizeof config, c->destFolder, g_siteFiles[0].szInstallFile) ||
+    if (!JoinPath(config, sizeof config, c->destFolder, g_siteFiles[0].szInstallFile) ||
         InstallIniTemplate(c->sourceFolder, config, "$$", c->destFolder, SITE_FIRST) != 0) {
         // The install goes on; the text is shown only if nothing later fails with its own.
         SetFailureText(c->failure, "Failed to install INI files.", "");

@@ -36,9 +36,6 @@ int RunInstallSequence(const char *sourceFolder, const char *destFolder, DWORD f
 int InstallIniTemplate(const char *sourceFolder, const char *destFile, const char *placeholder,
                        const char *replacement, int index);
 
-// Joins folder, "\" (unless the folder ends with one) and name into `out` of
-// `size` bytes; returns 0, leaving `out` alone, when it would not fit.
-int JoinFolder(char *out, int size, const char *folder, const char *name);
 // Puts one line into the failure text (when there is one): `format` filled
 // with `name`.
 void SetFailureText(char *failure, const char *format, const char *name);

@@ -1,5 +1,5 @@
 // The group-name dialog and the list of Program Manager's groups.
-#include "app/main.h"
+#include "app/state.h"
 #include "progman/progman.h"
 #include "resource.h"
 

@@ -1,6 +1,8 @@
 // The Program Manager DDE client.
 #include "progman/progman.h"
 
+#include "app/paths.h"
+
 static const char kService[] = "PROGMAN";      // service and topic
 static const char kProductGroup[] = "Vantro Pro";  // the only group ever deleted
 
@@ -73,10 +75,21 @@ static void SendOne(const char *verb, const char *argument, int quoted)
     if (BuildCommand(command, pieces, 7)) ProgmanExecute(command);
 }
 
+// Characters that end an argument or a command in Program Manager's parser.
+static int EndsArgument(char c) { return c == '[' || c == ']' || c == '(' || c == ')' || c == ','; }
+
+int IsSafeGroupName(const char *name)
+{
+    for (const char *p = name; *p; p++)
+        if ((unsigned char)*p < 0x20 || *p == 0x7F || *p == '"' || EndsArgument(*p)) return 0;
+    return 1;
+}
+
 int ProgmanCreateGroup(const char *group)
 {
     if (!ProgmanOpen()) return 0;
-    SendOne("CreateGroup", group, 0);  // Program Manager's answer is not looked at
+    // Unquoted in the command, an unsafe name would smuggle commands in.
+    if (IsSafeGroupName(group)) SendOne("CreateGroup", group, 0);  // Program Manager's answer is not looked at
     return 1;
 }
 
@@ -84,7 +97,7 @@ int ProgmanShowGroup(const char *group)
 {
     char command[PROGMAN_COMMAND_SIZE];
     const char *pieces[] = {"[ShowGroup(", group, ",1)]"};
-    if (BuildCommand(command, pieces, 3)) ProgmanExecute(command);
+    if (IsSafeGroupName(group) && BuildCommand(command, pieces, 3)) ProgmanExecute(command);
     return 1;
 }
 
@@ -129,8 +142,7 @@ int ProgmanAddItem(const char *caption, const char *folder, const char *file, co
         current[n] = 0;
         folder = current;
     }
-    // The target: the file as given when it is a path, else folder\file, with
-    // the backslash added only where the folder does not end with one.
+    // The target: the file as given when it is a path, else folder\file.
     char target[PROGMAN_COMMAND_SIZE];
     target[0] = 0;
     int fits = 1;
@@ -138,16 +150,19 @@ int ProgmanAddItem(const char *caption, const char *folder, const char *file, co
         fits = lstrlenA(file) < (int)sizeof target;
         if (fits) lstrcpyA(target, file);
     } else {
-        int length = lstrlenA(folder);
-        const char *slash = length > 0 && folder[length - 1] == '\\' ? "" : "\\";
-        const char *pieces[] = {folder, slash, file};
-        fits = BuildCommand(target, pieces, 3);
+        fits = JoinPath(target, sizeof target, folder, file);
     }
     const char *name = caption[0] ? caption : file;
     SendOne("DeleteItem", name, 1);  // a repeated install replaces its item
     const char *command = commandLine[0] ? commandLine : target;
+    // The working folder goes unquoted, unless it holds a character that
+    // would end it ("C:\Program Files (x86)\...").
+    int quoteFolder = 0;
+    for (const char *p = folder; *p; p++)
+        if (EndsArgument(*p)) quoteFolder = 1;
+    const char *q = quoteFolder ? "\"" : "";
     char text[PROGMAN_COMMAND_SIZE];
-    const char *pieces[] = {"[AddItem(\"", command, "\",\"", name, "\",,,,,", folder, ")]"};
-    if ((commandLine[0] || fits) && BuildCommand(text, pieces, 7)) ProgmanExecute(text);
+    const char *pieces[] = {"[AddItem(\"", command, "\",\"", name, "\",,,,,", q, folder, q, ")]"};
+    if ((commandLine[0] || fits) && BuildCommand(text, pieces, 9)) ProgmanExecute(text);
     return 1;
 }

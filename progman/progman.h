@@ -18,16 +18,24 @@ extern int g_bDdeOpen;         // 1 while an instance is initialised
 HDDEDATA CALLBACK ProgmanCallback(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data,
                                   ULONG_PTR data1, ULONG_PTR data2);
 
+// 1 when a group name can go into a Program Manager command as it is written:
+// it holds none of [ ] ( ) " , (which end an argument or a command and start
+// another) and no control character. The empty name counts as safe (the
+// callers replace it by the product's group).
+int IsSafeGroupName(const char *name);
+
 // Initialises the client; 1 when the DDE library accepted it, else 0.
 int ProgmanOpen(void);
 // Sends one command in a conversation of its own; 1 when the server accepted
 // it, 0 when the client is closed, no server answered, or it refused or timed out.
 int ProgmanExecute(const char *command);
-// Opens the client and asks for the group; 0 only when the client cannot be opened.
+// Opens the client and asks for the group; 0 only when the client cannot be
+// opened. A name that is not safe (IsSafeGroupName) is never sent.
 int ProgmanCreateGroup(const char *group);
 // Replaces the item of that name (caption, else file name) in the current
 // group; the target is folder\file (file alone when it holds a backslash), the
-// working folder is the folder (the current one when empty). Always 1.
+// working folder is the folder (the current one when empty), in quotes when it
+// holds a character that would end the argument. Always 1.
 int ProgmanAddItem(const char *caption, const char *folder, const char *file, const char *commandLine);
 // Makes the group the one that item commands work on (Program Manager's
 // current group), shown in its normal size. Always 1.

@@ -2,8 +2,13 @@
 #include "removal/removal.h"
 
 #include "app/deferred.h"
-#include "app/main.h"
+#include "app/libraries.h"
+#include "app/paths.h"
+#include "app/state.h"
+#include "app/messages.h"
+#include "app/options.h"
 #include "payload/catalogue.h"
+#include "payload/filecopy.h"
 #include "payload/registration.h"
 #include "progman/progman.h"
 #include "resource.h"
@@ -24,7 +29,6 @@ static const char kWaitingExtension[] = ".del";
 #define STATUS_SIZE 256
 #define FOLDER_SIZE 512     // the current folder kept while a library is unregistered
 #define COMMAND_SIZE 512    // a command line for WinExec or the next start of Windows
-#define SHORT_PATH_SIZE 261 // a short (8.3) path, terminator included
 
 // Joins pieces into `out` (`size` bytes); 0, with `out` empty, when they do not
 // fit: a cut path would name another file.
@@ -44,14 +48,6 @@ static int JoinText(char *out, int size, const char *const *pieces, int count)
     return 1;
 }
 
-// folder + "\" + name, the backslash left out when the folder ends with one.
-static int JoinPath(char *out, int size, const char *folder, const char *name)
-{
-    int n = lstrlenA(folder);
-    const char *pieces[] = {folder, n > 0 && folder[n - 1] == '\\' ? "" : "\\", name};
-    return JoinText(out, size, pieces, 3);
-}
-
 // The status text of `id`, or `fallback` when the string table lacks it.
 static void LoadStatus(UINT id, const char *fallback, char *text)
 {
@@ -67,14 +63,13 @@ static void ShowStatus(HWND status, UINT id, const char *fallback)
 
 void SetStatusText(HWND status, const char *text)
 {
+    // Unattended there is no window: the steps go to the log.
+    if (g_bSilent) SetupLog(text);
     if (!status || !IsWindow(status)) return;
     SetWindowTextA(status, text);
     // Nothing is pumped during the removal: the control repaints now.
     UpdateWindow(status);
 }
-
-// The interpreter of commands run at the next start of Windows.
-static const char *Interpreter(void) { return g_bWinNT ? "cmd.exe" : "command.com"; }
 
 int MakeWaitingName(const char *path, char *out, int size)
 {
@@ -106,14 +101,10 @@ int DeleteOrDefer(const char *path, char *note)
     // In use: under its waiting name the file's own name is free at once.
     char waiting[REMOVAL_PATH_SIZE];
     if (!MakeWaitingName(path, waiting, sizeof waiting) || !MoveFileA(path, waiting)) lstrcpynA(waiting, path, sizeof waiting);
-    // The command interpreter of the next start knows short names only; with
-    // none, no command is stored rather than a "del" of nothing.
-    char shortName[SHORT_PATH_SIZE];
-    DWORD n = GetShortPathNameA(waiting, shortName, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return 0;
-    char command[COMMAND_SIZE];
-    const char *pieces[] = {Interpreter(), " /c del ", shortName};
-    if (JoinText(command, sizeof command, pieces, 3) && AddDeferredCommand(command)) g_bRebootNeeded = 1;
+    // The system deletes it before any program runs at the next start, in the
+    // order the deletions were stored, so that the folder's own removal,
+    // stored after them, finds it empty.
+    if (DeferDeletion(waiting)) g_bRebootNeeded = 1;
     return 0;
 }
 
@@ -187,7 +178,7 @@ int UnregisterLibrary(const char *folder, const char *name)
     DWORD n = GetCurrentDirectoryA(sizeof saved, saved);
     int changed = n > 0 && n < sizeof saved && SetCurrentDirectoryA(folder);
     int called = 0;
-    HMODULE library = LoadLibraryA(path);
+    HMODULE library = LoadProductLibrary(path);
     if (library) {
         typedef HRESULT(WINAPI * UnregisterEntry)(void);
         UnregisterEntry entry = (UnregisterEntry)(void (*)(void))GetProcAddress(library, "DllUnregisterServer");
@@ -245,6 +236,9 @@ static void DeleteIcons(int flags, HWND status)
     char group[PROGMAN_GROUP_SIZE];
     // A GROUP present and empty: the install made no group, so nothing is sent.
     if (GetProfileStringA("Vantro", "GROUP", kDefaultGroup, group, sizeof group) == 0) return;
+    // No install records a name that Program Manager would read as more than
+    // a name: one that does was written by someone else, and is not sent.
+    if (!IsSafeGroupName(group)) return;
     ProgmanOpen();  // a client that did not open refuses the commands below
     // Item commands work on the shell's current group, which a new session
     // does not have: the group is made current first, so that the product's
@@ -281,7 +275,8 @@ static void SweepLeftovers(const char *folder, HWND owner, HWND status)
         GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
         // Unread, the question would ask nothing: the user's sites then stay.
         char question[512];
-        if (LoadStringA(g_hInstance, MSG_DELETE_INI_FILES, question, sizeof question) > 0)
+        // Unattended, nobody is asked: the safe answer, No, keeps them.
+        if (!g_bSilent && LoadStringA(g_hInstance, MSG_DELETE_INI_FILES, question, sizeof question) > 0)
             sweepIni = MessageBoxA(owner, question, kQuestionCaption, MB_YESNO) == IDYES;
     }
     static const char *const kAlways[] = {".bak", ".tmp", ".gid", ".log"};
@@ -301,6 +296,27 @@ static void SweepLeftovers(const char *folder, HWND owner, HWND status)
         DeleteFileA(path);  // no deferral: a working file in use is left
     } while (FindNextFileA(search, &found));
     FindClose(search);
+}
+
+// Deletes the ".new" copies the install left beside the catalogue's programs
+// and libraries that were in use (their deferred copy may have run or not: a
+// copy that finds nothing to copy does no harm).
+static void SweepNewCopies(const char *folder, HWND status)
+{
+    struct Table {
+        const CatalogueEntry *rows;
+        int count;
+    } tables[] = {{g_explorerFiles, EXPLORER_COUNT}, {g_utilityFiles, UTILITY_COUNT},
+                  {g_classicFiles, CLASSIC_COUNT}, {g_commonFiles, COMMON_COUNT}};
+    for (const Table &t : tables)
+        for (int i = 0; i < t.count; i++) {
+            char target[REMOVAL_PATH_SIZE], side[REMOVAL_PATH_SIZE];
+            if (!JoinPath(target, sizeof target, folder, t.rows[i].szInstallFile) ||
+                !MakeSideName(target, ".new", side, sizeof side) || GetFileAttributesA(side) == INVALID_FILE_ATTRIBUTES)
+                continue;
+            SetStatusText(status, side);
+            DeleteFileA(side);  // as the working files: one in use is left
+        }
 }
 
 int RemoveProduct(const char *folder, int flags, char *note, HWND owner, HWND status)
@@ -344,6 +360,7 @@ int RemoveProduct(const char *folder, int flags, char *note, HWND owner, HWND st
         DeleteTableFiles(folder, g_commonFiles, COMMON_COUNT, note, status);
         DeleteIcons(flags, status);
         SweepLeftovers(folder, owner, status);
+        SweepNewCopies(folder, status);
     }
     ShowStatus(status, MSG_COMPLETED, "completed");
     return 1;

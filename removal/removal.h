@@ -24,7 +24,7 @@
 int RemoveProduct(const char *folder, int flags, char *note, HWND owner, HWND status);
 
 // Shows `text` in the status control at once; nothing when the control is
-// null or no longer a window.
+// null or no longer a window. Unattended, the text goes to the log.
 void SetStatusText(HWND status, const char *text);
 
 // Deletes the file, or moves it to its waiting name and stores its deletion for

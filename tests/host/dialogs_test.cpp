@@ -244,22 +244,23 @@ TEST_F(InstallDialogs, SourceFolderIsRefusedAndProposedAgain)
                                          HostType(IDC_DEST_FOLDER, text), HostClick(IDOK)});
         shown = text;
     }
-    // Then an empty destination, which cannot be created; then Cancel.
+    // Then an empty destination, which is no folder at all; then Cancel.
     HostDialogScript("DLG_GETDIR", {HostType(IDC_DEST_FOLDER, ""), HostClick(IDOK)});
     HostDialogScript("DLG_GETDIR", {HostClick(IDCANCEL)});
-    // Each refusal, the folder that cannot be made (its level, then the
-    // destination), and the final word are error boxes with OK alone.
-    for (int i = 0; i < 6; i++) HostAnswerMessageBox(IDOK);
+    // Each refusal and the final word are error boxes with OK alone.
+    for (int i = 0; i < 5; i++) HostAnswerMessageBox(IDOK);
     EXPECT_EQ(RunInstall(nullptr, 31, 31), 0);
     const auto &boxes = HostMessageBoxes();
-    ASSERT_EQ(boxes.size(), 6u);
+    ASSERT_EQ(boxes.size(), 5u);
     for (int i = 0; i < 3; i++) {
         EXPECT_EQ(boxes[i].text, "You cannot install to the folder that contains the installation files.");
         EXPECT_EQ(boxes[i].caption, "Vantro Pro Installation");
         EXPECT_EQ(boxes[i].type, (unsigned)MB_ICONERROR);
     }
-    EXPECT_EQ(boxes[3].caption, "Install");  // the folder level that could not be made
-    EXPECT_EQ(boxes[4].text, "Creation of  failed. (0)");
-    EXPECT_EQ(boxes[5].text, "Can't continue without a destination folder!");
+    EXPECT_EQ(boxes[3].text, "You cannot install to :\nit is not a plain absolute folder.\nPlease choose a folder of its "
+                             "own for Vantro Pro.");
+    EXPECT_EQ(boxes[3].caption, "Vantro Pro Installation");
+    EXPECT_EQ(boxes[3].type, (unsigned)MB_ICONERROR);
+    EXPECT_EQ(boxes[4].text, "Can't continue without a destination folder!");
     EXPECT_FALSE(HostFileExists("C:\\TEMP\\tclassic.exe"));
 }

@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "app/main.h"
+#include "app/options.h"
 #include "internal.h"
 #include "machine_fixture.h"
 #include "payload/catalogue.h"
@@ -131,7 +132,11 @@ TEST_F(Extract, AHeldDestinationFailsWithoutAStrayPackedFile)
 
 TEST_F(Extract, TidiesOnlyThePayloadNames)
 {
+    // An options file is the run's only where start-up wrote it.
     HostWriteFile("C:\\TEMP\\Install.ini", "[INSTALL]");
+    RemovePayloadTemps();
+    EXPECT_TRUE(HostFileExists("C:\\TEMP\\Install.ini"));
+    lstrcpyA(g_szEmbeddedIni, "C:\\TEMP\\Install.ini");
     HostWriteFile("C:\\TEMP\\TCLASSIC.EX_", "left over");
     HostWriteFile("C:\\TEMP\\keep.txt", "the user's");
     // This run's scratch file, and another run's.

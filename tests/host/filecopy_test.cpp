@@ -103,10 +103,14 @@ TEST_F(FileCopy, InstallsAndReportsProgress)
 }
 
 // The deferred copy of tcore32.dll as each platform's interpreter must run it:
-// the short ".new" path first, then the short target.
+// the short ".new" path first, then the short target; /Y where copy would
+// otherwise ask before it replaces the file (command.com of MS-DOS 6.2 and
+// later, cmd.exe of Windows 2000 and later), and nobody would answer.
 static const char kCopyNT[] = "cmd.exe /c copy C:\\PROGRA~1\\VANTRO~1\\tcore32.new C:\\PROGRA~1\\VANTRO~1\\tcore32.dll";
+static const char kCopyNT5[] =
+    "cmd.exe /c copy /Y C:\\PROGRA~1\\VANTRO~1\\tcore32.new C:\\PROGRA~1\\VANTRO~1\\tcore32.dll";
 static const char kCopy95[] =
-    "command.com /c copy C:\\PROGRA~1\\VANTRO~1\\tcore32.new C:\\PROGRA~1\\VANTRO~1\\tcore32.dll";
+    "command.com /c copy /Y C:\\PROGRA~1\\VANTRO~1\\tcore32.new C:\\PROGRA~1\\VANTRO~1\\tcore32.dll";
 
 struct InUseRow {
     const char *name;
@@ -119,6 +123,37 @@ struct InUseRow {
     const char *command;     // the deferred copy stored there
     int reboot;
 };
+
+// Which interpreter, and whether it is told not to ask, by the platform.
+TEST_F(FileCopy, TheDeferredCopyNeverWaitsForAnAnswer)
+{
+    struct Row {
+        const char *name;
+        int major, minor, platform;
+        const char *runKey, *command;
+    } rows[] = {
+        {"NT 3.51", 3, 51, VER_PLATFORM_WIN32_NT, kRunOnce, kCopyNT},
+        {"NT 4", 4, 0, VER_PLATFORM_WIN32_NT, kRunOnce, kCopyNT},
+        {"Windows 2000", 5, 0, VER_PLATFORM_WIN32_NT, kRunOnce, kCopyNT5},
+        {"Windows 10", 10, 0, VER_PLATFORM_WIN32_NT, kRunOnce, kCopyNT5},
+        {"Windows 95", 4, 0, VER_PLATFORM_WIN32_WINDOWS, kRunServicesOnce, kCopy95},
+        {"Windows 98", 4, 10, VER_PLATFORM_WIN32_WINDOWS, kRunServicesOnce, kCopy95},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        MachineTest::TearDown();
+        SetUp();
+        HostSetVersion(row.major, row.minor, 1000, row.platform);
+        HostSetEnv("OS", row.platform == VER_PLATFORM_WIN32_NT ? "Windows_NT" : nullptr);
+        ReadPlatformFacts();
+        PutOld("tcore32.dll");
+        Hold("tcore32.dll", false);  // open without delete sharing: it cannot be moved aside either
+        EXPECT_EQ(Install("tcore32.dll", kDll, 1), 0);
+        std::string command;
+        ASSERT_TRUE(HostRegGetValue(row.runKey, "Brenmoor0", nullptr, &command));
+        EXPECT_EQ(command, std::string(row.command) + '\0');
+    }
+}
 
 TEST_F(FileCopy, InUseFallbacks)
 {

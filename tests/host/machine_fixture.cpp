@@ -7,6 +7,8 @@
 #include "app/deferred.h"
 #include "app/main.h"
 #include "app/options.h"
+#include "app/outcome.h"
+#include "app/workfolder.h"
 #include "controller/dialogs.h"
 #include "payload/catalogue.h"
 
@@ -53,7 +55,7 @@ void ResetInstallerState()
     gbInstallBonusPack = 1;
     g_iconLocation = 0;
     g_bExplore = 1;
-    g_szLine1[0] = g_szLine2[0] = g_szIniFile[0] = 0;
+    g_szLine1[0] = g_szLine2[0] = g_szIniFile[0] = g_szEmbeddedIni[0] = 0;
     // Start-up and the platform it found (app/main.cpp).
     g_hInstance = nullptr;
     g_szTempName[0] = 0;
@@ -61,7 +63,14 @@ void ResetInstallerState()
     g_hMainWnd = g_hStatusWnd = nullptr;
     // The run's flags (app/deferred.cpp, controller/dialogs.cpp).
     g_bRebootNeeded = 0;
+    g_bDeferredStored = 0;
     g_bCancelled = 0;
+    g_exitCode = 0;
+    g_szOutcome[0] = 0;
+    // The run's folders (app/workfolder.cpp): none yet.
+    g_szTempFolder[0] = g_szWorkFolder[0] = 0;
+    g_bPrivateFolder = 0;
+    g_hWorkFolder = INVALID_HANDLE_VALUE;
     // The catalogue and its captions (payload/catalogue.cpp).
     g_pristineCatalogue.Restore();
     g_szHelpCaption[0] = g_szExplorerHelpCaption[0] = g_szIconPlacementCaption[0] = 0;

@@ -10,7 +10,13 @@ protected:
         MachineTest::SetUp();
         SetCurrentDirectoryA("C:\\TEMP");
     }
-    void WriteOptions(const std::string &text) { ASSERT_TRUE(HostWriteFile("C:\\TEMP\\Install.ini", text)); }
+    // The options file the executable carries, as start-up writes it into the
+    // run's working folder.
+    void WriteOptions(const std::string &text)
+    {
+        ASSERT_TRUE(HostWriteFile("C:\\TEMP\\Install.ini", text));
+        lstrcpyA(g_szEmbeddedIni, "C:\\TEMP\\Install.ini");
+    }
 };
 
 struct FlagRow {
@@ -64,7 +70,7 @@ TEST_F(Options, DefaultsWithAndWithoutAFile)
     // where the restart in unattended mode is not allowed.
     WriteOptions("[Vantro]\r\nDIR32=D:\\Apps\r\n");
     ReadInstallOptions();
-    EXPECT_STREQ(g_szIniFile, "C:\\TEMP\\install.ini");
+    EXPECT_STREQ(g_szIniFile, "C:\\TEMP\\Install.ini");
     EXPECT_EQ(g_bAllowReboot, 0);
     EXPECT_EQ(g_bLogging, 0);
     EXPECT_EQ(g_bSilent, 0);
@@ -75,20 +81,31 @@ TEST_F(Options, DefaultsWithAndWithoutAFile)
     EXPECT_FALSE(HostFileExists("C:\\TEMP\\setup.log"));
 }
 
-TEST_F(Options, TheTemporaryFolderComesBeforeTheProgramsFolder)
+// The executable's own options come first, then those beside it; one lying in
+// the temporary folder (or the current one) is never read: any program of the
+// user can write there, and the install may run with administrator rights.
+TEST_F(Options, TheEmbeddedFileComesBeforeTheProgramsFolder)
 {
     HostWriteFile("C:\\SETUP\\INSTALL.INI", "[install]\r\nquiet=1\r\n");
+    HostWriteFile("C:\\TEMP\\install.ini", "[INSTALL]\r\nQUIET=0\r\nLINE1=planted\r\n");
     ReadInstallOptions();
     EXPECT_STREQ(g_szIniFile, "C:\\SETUP\\install.ini");
     EXPECT_EQ(g_bSilent, 1);
+    EXPECT_STREQ(g_szLine1, "");
 
     WriteOptions("[Install]\r\nQUIET=0\r\n");
     ReadInstallOptions();
-    EXPECT_STREQ(g_szIniFile, "C:\\TEMP\\install.ini");
+    EXPECT_STREQ(g_szIniFile, "C:\\TEMP\\Install.ini");
     EXPECT_EQ(g_bSilent, 0);
 
-    // The current directory at a drive's root does not double the backslash.
-    SetCurrentDirectoryA("C:\\");
+    // An embedded file that is gone again counts for nothing.
+    DeleteFileA("C:\\TEMP\\Install.ini");
+    ReadInstallOptions();
+    EXPECT_STREQ(g_szIniFile, "C:\\SETUP\\install.ini");
+
+    // The program at a drive's root does not double the backslash.
+    g_szEmbeddedIni[0] = 0;
+    HostSetModulePath("C:\\VantroSetup.exe");
     HostWriteFile("C:\\install.ini", "[INSTALL]\r\n");
     ReadInstallOptions();
     EXPECT_STREQ(g_szIniFile, "C:\\install.ini");

@@ -3,6 +3,7 @@
 // platform calls.
 #include "app/deferred.h"
 #include "app/main.h"
+#include "app/workfolder.h"
 #include "controller/dialogs.h"
 #include "payload/catalogue.h"
 #include "progman/progman.h"
@@ -199,23 +200,29 @@ TEST_F(Removal, TheControllerEndsWithTheMessageOfItsOutcome)
         std::string text, caption;
         unsigned type;
         bool folderGone, reboot;
-        const char *del, *rmdir;  // the deferred commands, null for none
+        int exitCode;
+        // What waits for the next start: NT's deletions in the order the system
+        // makes them; on 95, WININIT.INI (run first) and the folder's rmdir.
+        std::vector<std::string> pending;
+        const char *wininit, *rmdir;
     } rows[] = {
         {"no record", 0, false, false, true, IDOK, "Insufficient information available to\nremove this application.",
-         "Remove", MB_ICONINFORMATION, false, false, nullptr, nullptr},
+         "Remove", MB_ICONINFORMATION, false, false, 1605, {}, nullptr, nullptr},
         {"no INSTOPTS", 1, false, false, true, IDOK,
          "Insufficient information available to\nremove this application.", "Remove", MB_ICONINFORMATION, false,
-         false, nullptr, nullptr},
+         false, 1605, {}, nullptr, nullptr},
         {"clean", 2, false, false, true, IDOK, "Removal process complete.\nAll files removed.", "Remove",
-         MB_ICONINFORMATION, true, false, nullptr, nullptr},
-        {"user's file", 2, true, false, true, IDOK, excess, "Remove", MB_ICONINFORMATION, false, false, nullptr,
+         MB_ICONINFORMATION, true, false, 0, {}, nullptr, nullptr},
+        {"user's file", 2, true, false, true, IDOK, excess, "Remove", MB_ICONINFORMATION, false, false, 0, {}, nullptr,
          nullptr},
         {"in use, Cancel", 2, false, true, true, IDCANCEL, restart, "Congratulations!", MB_SYSTEMMODAL | MB_OKCANCEL,
-         false, false, "cmd.exe /c del C:\\PROGRA~1\\VANTRO~1\\tclassic.del", "cmd.exe /c rmdir C:\\PROGRA~1\\VANTRO~1 "},
+         false, false, 3010, {"\\??\\C:\\Program Files\\Vantro Pro\\tclassic.del|", "\\??\\C:\\Program Files\\Vantro Pro|"},
+         nullptr, nullptr},
         {"in use, OK", 2, false, true, true, IDOK, restart, "Congratulations!", MB_SYSTEMMODAL | MB_OKCANCEL, false,
-         true, "cmd.exe /c del C:\\PROGRA~1\\VANTRO~1\\tclassic.del", "cmd.exe /c rmdir C:\\PROGRA~1\\VANTRO~1 "},
+         true, 0, {"\\??\\C:\\Program Files\\Vantro Pro\\tclassic.del|", "\\??\\C:\\Program Files\\Vantro Pro|"},
+         nullptr, nullptr},
         {"in use on 95", 2, false, true, false, IDOK, restart, "Congratulations!", MB_SYSTEMMODAL | MB_OKCANCEL,
-         false, true, "command.com /c del C:\\PROGRA~1\\VANTRO~1\\tclassic.del",
+         false, true, 0, {}, "[rename]\r\nNUL=C:\\PROGRA~1\\VANTRO~1\\tclassic.del\r\n",
          "command.com /c rmdir C:\\PROGRA~1\\VANTRO~1 "},
     };
     for (const Row &row : rows) {
@@ -232,17 +239,25 @@ TEST_F(Removal, TheControllerEndsWithTheMessageOfItsOutcome)
         if (row.held) ASSERT_TRUE(HostHoldFile(Path("tclassic.exe").c_str(), FILE_SHARE_READ, true));
         std::string winIni = ReadText("C:\\WINDOWS\\WIN.INI");
         HostAnswerMessageBox(row.answer);
-        EXPECT_EQ(RunUninstall(nullptr, 31, 31), 0);
+        EXPECT_EQ(RunUninstall(nullptr, 31, 31), row.exitCode);
         ASSERT_EQ(HostMessageBoxes().size(), 1u);
         EXPECT_EQ(HostMessageBoxes()[0].text, row.text);
         EXPECT_EQ(HostMessageBoxes()[0].caption, row.caption);
         EXPECT_EQ(HostMessageBoxes()[0].type, row.type);
         EXPECT_EQ(g_bRebootNeeded, row.reboot ? 1 : 0);
         EXPECT_EQ(GetFileAttributesA(kDest) == INVALID_FILE_ATTRIBUTES, row.folderGone);
-        const char *runKey = row.nt ? kRunOnce : kRunServicesOnce;
-        EXPECT_EQ(Value(runKey, "Brenmoor0"), row.del ? row.del : "(absent)");
-        EXPECT_EQ(Value(runKey, "Brenmoor1"), row.rmdir ? row.rmdir : "(absent)");
-        EXPECT_EQ(Value(runKey, "Brenmoor2"), "(absent)");
+        EXPECT_EQ(HostPendingRenames(), row.pending);
+        EXPECT_EQ(ReadText("C:\\WINDOWS\\wininit.ini"), row.wininit ? row.wininit : "");
+        EXPECT_TRUE(HostRegValueNames(kRunOnce).empty());
+        EXPECT_EQ(Value(kRunServicesOnce, "Brenmoor0"), row.rmdir ? row.rmdir : "(absent)");
+        EXPECT_EQ(Value(kRunServicesOnce, "Brenmoor1"), "(absent)");
+        if (row.nt && !row.pending.empty()) {
+            // The next start works through them in order, whatever else it runs:
+            // the folder goes after its last file.
+            HostReleaseFile(Path("tclassic.del").c_str());
+            HostRunPendingRenames();
+            EXPECT_EQ(GetFileAttributesA(kDest), INVALID_FILE_ATTRIBUTES);
+        }
         if (row.plant < 2) {
             EXPECT_EQ(ReadText("C:\\WINDOWS\\WIN.INI"), winIni);  // untouched
             EXPECT_TRUE(HostDialogsShown().empty());
@@ -371,35 +386,74 @@ TEST_F(Removal, DeleteOrDeferTakesEveryPath)
 {
     struct Row {
         const char *name;
+        bool nt;
         bool exists;
         int hold;       // 0 none, 1 a running program's image (renamed, not deleted), 2 open without delete sharing
         bool storeFails;
         int result;
-        const char *left;     // the file name left in the folder, null for none
-        const char *command;  // the deferred command, null for none
+        const char *left;      // the file name left in the folder, null for none
+        const char *deferred;  // NT: the deletion the system makes at the next start; 95: WININIT.INI
     } rows[] = {
-        {"missing", false, 0, false, 1, nullptr, nullptr},
-        {"deleted", true, 0, false, 1, nullptr, nullptr},
-        {"moved and deferred", true, 1, false, 0, "tcore32.del", "cmd.exe /c del C:\\PROGRA~1\\VANTRO~1\\tcore32.del"},
-        {"own path deferred", true, 2, false, 0, "tcore32.dll", "cmd.exe /c del C:\\PROGRA~1\\VANTRO~1\\tcore32.dll"},
-        {"not stored", true, 1, true, 0, "tcore32.del", nullptr},
+        {"missing", true, false, 0, false, 1, nullptr, nullptr},
+        {"deleted", true, true, 0, false, 1, nullptr, nullptr},
+        {"moved and deferred", true, true, 1, false, 0, "tcore32.del", "\\??\\C:\\Program Files\\Vantro Pro\\tcore32.del|"},
+        {"own path deferred", true, true, 2, false, 0, "tcore32.dll", "\\??\\C:\\Program Files\\Vantro Pro\\tcore32.dll|"},
+        {"not stored", true, true, 1, true, 0, "tcore32.del", nullptr},
+        // Windows 95 and 98 delete from WININIT.INI, by short path, before anything runs.
+        {"95: moved and deferred", false, true, 1, false, 0, "tcore32.del",
+         "[rename]\r\nNUL=C:\\PROGRA~1\\VANTRO~1\\tcore32.del\r\n"},
+        {"95: not stored", false, true, 1, true, 0, "tcore32.del", nullptr},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         FreshSequence();
+        if (!row.nt) HostSetVersion(4, 10, 2222, VER_PLATFORM_WIN32_WINDOWS);
+        g_bWinNT = row.nt;
         std::string path = Path("tcore32.dll");
         if (row.exists) ASSERT_TRUE(HostWriteFile(path.c_str(), "x"));
         if (row.hold) ASSERT_TRUE(HostHoldFile(path.c_str(), FILE_SHARE_READ, row.hold == 1));
-        if (row.storeFails) HostFailCall("RegSetValueExA", 0, ERROR_ACCESS_DENIED);
+        if (row.storeFails) {
+            HostSetAdministrator(false);  // NT keeps the deletions in the machine's registry
+            HostFailCallOn("CreateFileA", "C:\\WINDOWS\\wininit.ini", 0, ERROR_ACCESS_DENIED);
+        }
         char note[REMOVAL_NOTE_SIZE] = "earlier note";
         EXPECT_EQ(DeleteOrDefer(path.c_str(), note), row.result);
         EXPECT_EQ(DestHas("tcore32.dll"), row.left && std::string(row.left) == "tcore32.dll");
         EXPECT_EQ(DestHas("tcore32.del"), row.left && std::string(row.left) == "tcore32.del");
-        EXPECT_EQ(Value(kRunOnce, "Brenmoor0"), row.command ? row.command : "(absent)");
-        EXPECT_EQ(Value(kRunOnce, "Brenmoor1"), "(absent)");
-        EXPECT_EQ(g_bRebootNeeded, row.command ? 1 : 0);
+        std::vector<std::string> pending = HostPendingRenames();
+        EXPECT_EQ(pending, row.nt && row.deferred ? std::vector<std::string>{row.deferred} : std::vector<std::string>{});
+        EXPECT_EQ(ReadText("C:\\WINDOWS\\wininit.ini"), !row.nt && row.deferred ? row.deferred : "");
+        // Nothing is left to a command whose order Windows does not keep.
+        EXPECT_TRUE(HostRegValueNames(kRunOnce).empty());
+        EXPECT_EQ(g_bRebootNeeded, row.deferred ? 1 : 0);
+        EXPECT_EQ(g_bDeferredStored, row.deferred ? 1 : 0);
         EXPECT_STREQ(note, row.result ? "earlier note" : ("failed to delete " + path).c_str());
         HostReleaseFile(Path(row.left ? row.left : "x").c_str());
+    }
+}
+
+// WININIT.INI keeps whatever else it holds: a line goes at the end of its
+// [rename] section, which is made when missing.
+TEST_F(Removal, WininitKeepsItsOtherLines)
+{
+    struct Row {
+        const char *before, *after;
+    } rows[] = {
+        {"", "[rename]\r\nNUL=C:\\A.DEL\r\n"},
+        {"[other]\r\nx=1", "[other]\r\nx=1\r\n[rename]\r\nNUL=C:\\A.DEL\r\n"},
+        {"[Rename]\r\nNUL=C:\\OLD.DEL\r\n[other]\r\nx=1\r\n",
+         "[Rename]\r\nNUL=C:\\OLD.DEL\r\nNUL=C:\\A.DEL\r\n[other]\r\nx=1\r\n"},
+        {"  [rename]  \nNUL=C:\\OLD.DEL\n", "  [rename]  \nNUL=C:\\OLD.DEL\nNUL=C:\\A.DEL\r\n"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.before);
+        FreshSequence();
+        HostSetVersion(4, 0, 950, VER_PLATFORM_WIN32_WINDOWS);
+        g_bWinNT = 0;
+        ASSERT_TRUE(HostWriteFile("C:\\A.DEL", "x"));
+        if (row.before[0]) ASSERT_TRUE(HostWriteFile("C:\\WINDOWS\\wininit.ini", row.before));
+        EXPECT_EQ(DeferDeletion("C:\\A.DEL"), 1);
+        EXPECT_EQ(ReadText("C:\\WINDOWS\\wininit.ini"), row.after);
     }
 }
 
@@ -457,7 +511,7 @@ TEST_F(Removal, FailingPlatformCallsNeverWidenTheRemoval)
 {
     const char *apis[] = {"RegDeleteKeyA", "RegOpenKeyExA", "RegEnumKeyA", "RegDeleteValueA", "RegQueryValueExA",
                           "RegSetValueExA", "RegCreateKeyA", "GetCurrentDirectoryA", "SetCurrentDirectoryA",
-                          "LoadLibraryA", "GetProcAddress", "FreeLibrary", "WinExec", "GetProfileStringA",
+                          "LoadLibraryExA", "GetProcAddress", "FreeLibrary", "WinExec", "GetProfileStringA",
                           "GetProfileIntA", "WriteProfileStringA", "GetFileAttributesA", "DeleteFileA", "MoveFileA",
                           "GetShortPathNameA", "FindFirstFileA", "FindNextFileA", "RemoveDirectoryA", "LoadStringA",
                           "CreateDialogParamA", "MessageBoxA", "DdeInitializeA", "DdeConnect", "DdeClientTransaction",
@@ -471,7 +525,9 @@ TEST_F(Removal, FailingPlatformCallsNeverWidenTheRemoval)
             HostFailCall("RegEnumKeyA", 1000, ERROR_NO_MORE_ITEMS);  // a bound on any walk
             HostFailCall(api, nth, ERROR_ACCESS_DENIED);
             HostAnswerMessageBox(IDCANCEL);
-            EXPECT_EQ(RunUninstall(nullptr, 0, 0), 0);
+            int code = RunUninstall(nullptr, 0, 0);
+            // Cancel on the restart question: deletions wait, and say so.
+            EXPECT_TRUE(code == 0 || code == 3010 || code == 1603 || code == 1605) << code;
             EXPECT_LE(HostMessageBoxes().size(), 1u);
             for (const char *f : kUserFiles) EXPECT_TRUE(HostFileExists(f)) << f;
             char cwd[MAX_PATH];
@@ -519,48 +575,152 @@ TEST_F(Removal, TheUninstallCommandIsReadWithBlanksInItsPaths)
     EXPECT_EQ(ParseUninstallCommand(("-f " + longFolder + " -d " + longFolder + " -g G").c_str(), folder, group), 0);
 }
 
-// The product's own uninstaller removes what the remove choice removes, itself
-// through the deferred delete; a command it cannot use removes nothing.
-TEST_F(Removal, TheStandAloneUninstallerRunsTheSameRemoval)
+// The product's own uninstaller, started from the product folder as Add/Remove
+// Programs starts it: it copies itself into a folder of its own, starts the
+// copy with the same command, waits for it and ends with its exit code; the
+// copy and its folder go afterwards.
+TEST_F(Removal, TheUninstallerRunsFromACopyAndWaitsForIt)
 {
+    const char *line = "-f C:\\Program Files\\Vantro Pro -d C:\\Program Files\\Vantro Pro -g Vantro Pro";
+    for (DWORD childCode : {0u, 3010u}) {
+        SCOPED_TRACE(childCode);
+        FreshSequence();
+        Plant(nullptr, false);
+        HostSetModulePath(Path("uninst32.exe").c_str());
+        HostSetChildExitCode(childCode);
+        g_hInstance = nullptr;
+        EXPECT_EQ(RunStandAloneUninstall(GetModuleHandleA(nullptr), line), (int)childCode);
+        ASSERT_EQ(HostProcessesStarted().size(), 1u);
+        // An elevated run's copy lies in a folder only SYSTEM and Administrators open.
+        std::string copy = std::string(g_szWorkFolder) + "\\uninst32.exe";
+        EXPECT_EQ(copy.rfind("C:\\TEMP\\VNS", 0), 0u) << copy;
+        EXPECT_EQ(HostProcessesStarted()[0], copy + "|\"" + copy + "\" " + line);
+        EXPECT_EQ(HostOpenProcessHandles(), 0);
+        EXPECT_EQ(GetFileAttributesA(g_szWorkFolder), INVALID_FILE_ATTRIBUTES);
+        // This process removed nothing itself.
+        EXPECT_TRUE(DestHas("tclassic.exe"));
+        EXPECT_EQ(Record("DIR"), kDest);
+        EXPECT_TRUE(HostMessageBoxes().empty());
+    }
+    // A copy that cannot be made: the removal runs here, as it always could.
+    FreshSequence();
+    Plant(nullptr, false);
+    RemoveUserFiles();
+    HostSetModulePath(Path("uninst32.exe").c_str());
+    HostFailCall("CopyFileA", 0, ERROR_ACCESS_DENIED);
+    HostAnswerMessageBox(IDCANCEL);
+    g_hInstance = nullptr;
+    EXPECT_EQ(RunStandAloneUninstall(GetModuleHandleA(nullptr), line), 0);
+    EXPECT_TRUE(HostProcessesStarted().empty());
+    EXPECT_FALSE(DestHas("tclassic.exe"));
+}
+
+// The copy: it moves the original (in use by the waiting first process) out of
+// the product folder into its own, so that the folder goes at once, with
+// message 10014 and no restart.
+TEST_F(Removal, TheCopyParksTheOriginalAndTheFolderGoesAtOnce)
+{
+    FreshSequence();
+    Plant(nullptr, false);
+    RemoveUserFiles();
+    HostMakeFolder("C:\\TEMP\\VNS1234.TMP");
+    ASSERT_TRUE(HostWriteFile("C:\\TEMP\\VNS1234.TMP\\uninst32.exe", "x"));
+    HostSetModulePath("C:\\TEMP\\VNS1234.TMP\\uninst32.exe");
+    ASSERT_TRUE(HostHoldFile(Path("uninst32.exe").c_str(), FILE_SHARE_READ, true));  // the first process
+    HostAnswerMessageBox(IDOK);
+    g_hInstance = nullptr;
+    EXPECT_EQ(RunStandAloneUninstall(GetModuleHandleA(nullptr),
+                                     "-f C:\\Program Files\\Vantro Pro -d C:\\Program Files\\Vantro Pro -g Vantro Pro"),
+              0);
+    ASSERT_EQ(HostMessageBoxes().size(), 1u);
+    EXPECT_EQ(HostMessageBoxes()[0].text, "Removal process complete.\nAll files removed.");
+    EXPECT_EQ(GetFileAttributesA(kDest), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(HostFileExists("C:\\TEMP\\VNS1234.TMP\\uninst32.run"));
+    EXPECT_TRUE(HostPendingRenames().empty());
+    EXPECT_TRUE(HostRegValueNames(kRunOnce).empty());
+    EXPECT_EQ(Record("DIR"), "(none)");
+    EXPECT_EQ(HostRestartState().requests, 0);
+    EXPECT_TRUE(HostProcessesStarted().empty());
+    HostReleaseFile("C:\\TEMP\\VNS1234.TMP\\uninst32.run");
+}
+
+// Outcomes of the product's own uninstaller, asked and unattended ("-q": no
+// window, no message, the INI files kept, no restart, the exit code alone).
+TEST_F(Removal, TheUninstallersOutcomesAndItsExitCodes)
+{
+    const std::string restart = HostStringTableText(95);
+    const std::string unreadable =
+        "The uninstall command cannot be read:\nC:\\Program Files\\Vantro Pro\n\nIt must read: uninst32.exe -f "
+        "<folder> -d <folder> -g <group>\nNothing was removed.";
+    const std::string noInstallation = "Insufficient information available to\nremove this application.";
     struct Row {
+        const char *name;
         const char *line;
-        int exitCode;
+        bool held;          // a product library is in use
+        int answer;         // to the one message box; 0 none shown
         std::string text;
+        int exitCode;
         bool removed;
     } rows[] = {
-        {"-f C:\\Program Files\\Vantro Pro -d C:\\Program Files\\Vantro Pro -g Vantro Pro", 0,
-         HostStringTableText(95), true},
-        {"-f C:\\Other -d C:\\Other -g Vantro Pro", 2,
-         "Insufficient information available to\nremove this application.", false},
-        {"C:\\Program Files\\Vantro Pro", 1,
-         "The uninstall command cannot be read:\nC:\\Program Files\\Vantro Pro\n\nIt must read: uninst32.exe -f "
-         "<folder> -d <folder> -g <group>\nNothing was removed.",
-         false},
+        {"clean", "-f C:\\Program Files\\Vantro Pro -d C:\\Program Files\\Vantro Pro -g Vantro Pro", false, IDOK,
+         "Removal process complete.\nAll files removed.", 0, true},
+        {"in use, restart declined", "-f C:\\Program Files\\Vantro Pro -d C:\\Program Files\\Vantro Pro -g Vantro Pro",
+         true, IDCANCEL, restart, 3010, true},
+        {"another folder", "-f C:\\Other -d C:\\Other -g Vantro Pro", false, IDOK, noInstallation, 1605, false},
+        {"unreadable", "C:\\Program Files\\Vantro Pro", false, IDOK, unreadable, 1639, false},
+        {"quiet, clean", "-q -f C:\\Program Files\\Vantro Pro -d C:\\Program Files\\Vantro Pro -g Vantro Pro", false, 0,
+         "", 0, true},
+        {"quiet, in use", "-q -f C:\\Program Files\\Vantro Pro -d C:\\Program Files\\Vantro Pro -g Vantro Pro", true, 0,
+         "", 3010, true},
+        {"quiet, another folder", "-q -f C:\\Other -d C:\\Other -g Vantro Pro", false, 0, "", 1605, false},
+        {"quiet, unreadable", "-q C:\\Program Files\\Vantro Pro", false, 0, "", 1639, false},
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.line);
+        SCOPED_TRACE(row.name);
         FreshSequence();
         Plant(nullptr, false);
         RemoveUserFiles();
-        SetCurrentDirectoryA(kDest);  // where Windows may start it
-        ASSERT_TRUE(HostHoldFile(Path("uninst32.exe").c_str(), FILE_SHARE_READ, true));
-        HostAnswerMessageBox(IDCANCEL);
+        HostSetModulePath("C:\\SETUP\\uninst32.exe");  // run from elsewhere: no copy
+        if (row.held) ASSERT_TRUE(HostHoldFile(Path("tcore32.dll").c_str(), FILE_SHARE_READ, true));
+        if (row.answer) HostAnswerMessageBox(row.answer);
         g_hInstance = nullptr;
         EXPECT_EQ(RunStandAloneUninstall(GetModuleHandleA(nullptr), row.line), row.exitCode);
-        ASSERT_EQ(HostMessageBoxes().size(), 1u);
-        EXPECT_EQ(HostMessageBoxes()[0].text, row.text);
+        ASSERT_EQ(HostMessageBoxes().size(), row.answer ? 1u : 0u);
+        if (row.answer) EXPECT_EQ(HostMessageBoxes()[0].text, row.text);
+        if (!row.answer) EXPECT_TRUE(HostDialogsShown().empty());
         EXPECT_EQ(DestHas("tclassic.exe"), !row.removed);
-        EXPECT_EQ(DestHas("uninst32.exe"), !row.removed);
-        EXPECT_EQ(DestHas("uninst32.del"), row.removed);
-        EXPECT_EQ(Value(kRunOnce, "Brenmoor0"),
-                  row.removed ? "cmd.exe /c del C:\\PROGRA~1\\VANTRO~1\\uninst32.del" : "(absent)");
-        EXPECT_EQ(Value(kRunOnce, "Brenmoor1"), row.removed ? "cmd.exe /c rmdir C:\\PROGRA~1\\VANTRO~1 " : "(absent)");
         EXPECT_EQ(Record("DIR"), row.removed ? "(none)" : kDest);
+        EXPECT_EQ(HostRestartState().requests, 0);
         char cwd[MAX_PATH];
         GetCurrentDirectoryA(sizeof cwd, cwd);
         EXPECT_STREQ(cwd, "C:\\TEMP");  // not the folder it removes
-        EXPECT_EQ(HostRestartState().requests, 0);  // the restart was declined
-        HostReleaseFile(Path("uninst32.del").c_str());
+        HostReleaseFile(Path("tcore32.del").c_str());
     }
+}
+
+// Unattended, the user's site lists stay with their folder, as after No; the
+// log, asked for by the options beside the uninstaller, names each step and
+// ends with the outcome.
+TEST_F(Removal, AQuietRemovalKeepsTheSiteListsAndLogsWhenAsked)
+{
+    FreshSequence();
+    Plant(nullptr, true);
+    RemoveUserFiles();
+    ASSERT_TRUE(HostWriteFile(Path("install.ini").c_str(), "[INSTALL]\r\nLOGGING=1\r\n"));
+    HostSetModulePath("C:\\SETUP\\uninst32.exe");
+    g_hInstance = nullptr;
+    EXPECT_EQ(RunStandAloneUninstall(GetModuleHandleA(nullptr),
+                                     "-q -f C:\\Program Files\\Vantro Pro -d C:\\Program Files\\Vantro Pro -g Vantro Pro"),
+              0);
+    EXPECT_TRUE(HostMessageBoxes().empty());
+    EXPECT_TRUE(DestHas("Vantro.ini"));
+    EXPECT_TRUE(DestHas("scanners.ini"));
+    EXPECT_FALSE(DestHas("tclassic.exe"));
+    std::string log = ReadText("C:\\TEMP\\setup.log");
+    EXPECT_NE(log.find("Removing uninstall info\r\n"), std::string::npos);
+    EXPECT_NE(log.find(Path("tclassic.exe") + "\r\n"), std::string::npos);
+    EXPECT_NE(log.find("Removal process complete.\r\nCheck the folder"), std::string::npos);
+    const std::string last = "Exit code 0: removed.\r\n";
+    ASSERT_GE(log.size(), last.size());
+    EXPECT_EQ(log.substr(log.size() - last.size()), last);
 }

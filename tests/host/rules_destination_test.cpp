@@ -71,7 +71,7 @@ TEST_F(RulesDestination, UnattendedSourceFolderTestIsExact)
         MachineTest::TearDown();
         SetUp();
         Options(std::string("[INSTALL]\r\nQUIET=1\r\nLOGGING=1\r\n[Vantro]\r\nDIR32=") + row.dir32 + "\r\n");
-        EXPECT_EQ(RunSetup(), 0);
+        EXPECT_EQ(RunSetup(), row.refused ? 1603 : 0);
         ExpectNothingShown();
         std::string log = ReadText("C:\\TEMP\\setup.log");
         EXPECT_EQ(log.find("SourceDir=DestDir \"C:\\TEMP\\\"\r\n") != std::string::npos, row.refused);

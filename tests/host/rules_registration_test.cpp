@@ -100,7 +100,7 @@ TEST_F(RulesRegistration, EachFailureEndsAsItsPhaseSays)
          false},
         {"SSL registration returns 0", [] { Marker("secsvc.fail", "DLLRegisterSSL\r\n"); }, 0, "", 0x8, false, false,
          false, false},
-        {"SSL library missing", [] { HostFailCallOn("LoadLibraryA", "C:\\Program Files\\Vantro Pro\\secsvc.dll", 0, ERROR_MOD_NOT_FOUND); },
+        {"SSL library missing", [] { HostFailCallOn("LoadLibraryExA", "C:\\Program Files\\Vantro Pro\\secsvc.dll", 0, ERROR_MOD_NOT_FOUND); },
          0, "", 0x8, false, false, false, false},
         {"base class cannot be written",
          [] { HostFailCallOn("RegCreateKeyA", "CLSID\\{5B3E91C4-0D27-4A6F-8E15-C2A07D9B3F10}\\InProcServer32", 0, ERROR_ACCESS_DENIED); },

@@ -1,6 +1,7 @@
-// How a run ends: the restart rules of the unattended mode, a failure that
-// shows nothing unattended, Cancel in the component dialog, and the outcome
-// bits the install sequence reports.
+// How a run ends: the restart rules of the unattended mode and the exit codes
+// deployment tools read from it, a failure that shows nothing unattended,
+// Cancel in the component dialog, and the outcome bits the install sequence
+// reports.
 #include "app/deferred.h"
 #include "app/main.h"
 #include "app/options.h"
@@ -12,13 +13,21 @@ namespace {
 
 class RulesEnding : public RulesTest {
 protected:
-    // A library of an earlier installation that a running program has mapped:
-    // installing over it defers work to the next start of Windows.
-    void LibraryInUse()
+    // A library of an earlier installation that a running program has mapped
+    // (it is moved aside), or holds open (its copy waits for the next start).
+    void LibraryInUse(bool image = true)
     {
         HostMakeFolder(kDest);
         HostWriteFile("C:\\Program Files\\Vantro Pro\\tcore32.dll", "old");
-        HostHoldFile("C:\\Program Files\\Vantro Pro\\tcore32.dll", FILE_SHARE_READ, true);
+        HostHoldFile("C:\\Program Files\\Vantro Pro\\tcore32.dll", FILE_SHARE_READ, image);
+    }
+    // The last line of setup.log.
+    std::string LastLogLine() const
+    {
+        std::string log = ReadText("C:\\TEMP\\setup.log");
+        if (log.size() < 2) return "";
+        size_t start = log.rfind("\r\n", log.size() - 3);
+        return log.substr(start == std::string::npos ? 0 : start + 2, log.size() - (start == std::string::npos ? 0 : start + 2) - 2);
     }
 };
 
@@ -31,43 +40,93 @@ void RaiseRestartWhileCopying()
 
 TEST_F(RulesEnding, UnattendedRestartRules)
 {
+    enum { NONE, IMAGE, OPEN };
     struct Row {
         const char *name;
         const char *options;
-        bool libraryInUse, raiseDuringSequence, failLater;
+        int hold;
+        bool raiseDuringSequence, failLater;
         int restarts;
         int rebootNeededAfter;
+        int exitCode;
+        const char *lastLine;
     } rows[] = {
-        {"ALLOWRBT, file in use: restart without a question", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", true, false, false, 1, 1},
-        {"ALLOWRBT true, file in use", "ALLOWRBT=TRUE\r\nEXPLORER=FALSE\r\n", true, false, false, 1, 1},
-        {"no ALLOWRBT, file in use: no restart", "EXPLORER=FALSE\r\n", true, false, false, 0, 0},
-        {"ALLOWRBT, restart wanted by the sequence", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", false, true, false, 1, 1},
-        {"no ALLOWRBT, restart wanted by the sequence: flag cleared", "EXPLORER=FALSE\r\n", false, true, false, 0, 0},
-        {"ALLOWRBT=yes is not true", "ALLOWRBT=yes\r\nEXPLORER=FALSE\r\n", false, true, false, 0, 0},
-        {"ALLOWRBT, file in use, then a failure: no restart", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", true, false, true, 0, 0},
-        {"ALLOWRBT, restart wanted, then a failure: no restart", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", false, true, true, 0, 0},
-        {"ALLOWRBT, nothing deferred", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", false, false, false, 0, 0},
+        {"ALLOWRBT, file in use: restart without a question", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", IMAGE, false, false, 1,
+         1, 1641, "Exit code 1641: installed; Windows is restarting."},
+        {"ALLOWRBT true, file in use", "ALLOWRBT=TRUE\r\nEXPLORER=FALSE\r\n", IMAGE, false, false, 1, 1, 1641,
+         "Exit code 1641: installed; Windows is restarting."},
+        // Moved aside, the new library is in place: the install is complete.
+        {"no ALLOWRBT, file in use: no restart", "EXPLORER=FALSE\r\n", IMAGE, false, false, 0, 0, 0,
+         "Exit code 0: installed."},
+        // Its copy waits for the next start, which is not made.
+        {"no ALLOWRBT, file held open: copy deferred", "EXPLORER=FALSE\r\n", OPEN, false, false, 0, 0, 3010,
+         "Exit code 3010: installed; files wait for the next start of Windows."},
+        {"ALLOWRBT, file held open: restart", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", OPEN, false, false, 1, 1, 1641,
+         "Exit code 1641: installed; Windows is restarting."},
+        {"ALLOWRBT, restart wanted by the sequence", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", NONE, true, false, 1, 1, 1641,
+         "Exit code 1641: installed; Windows is restarting."},
+        {"no ALLOWRBT, restart wanted by the sequence: flag cleared", "EXPLORER=FALSE\r\n", NONE, true, false, 0, 0, 0,
+         "Exit code 0: installed."},
+        {"ALLOWRBT=yes is not true", "ALLOWRBT=yes\r\nEXPLORER=FALSE\r\n", NONE, true, false, 0, 0, 0,
+         "Exit code 0: installed."},
+        {"ALLOWRBT, file in use, then a failure: no restart", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", IMAGE, false, true, 0,
+         0, 1603, "Exit code 1603: the installation failed."},
+        {"ALLOWRBT, restart wanted, then a failure: no restart", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", NONE, true, true,
+         0, 0, 1603, "Exit code 1603: the installation failed."},
+        {"ALLOWRBT, nothing deferred", "ALLOWRBT=1\r\nEXPLORER=FALSE\r\n", NONE, false, false, 0, 0, 0,
+         "Exit code 0: installed."},
         // The shell loads the Explorer interface's extension only after a restart.
-        {"ALLOWRBT, Explorer extension registered", "ALLOWRBT=1\r\n", false, false, false, 1, 1},
-        {"no ALLOWRBT, Explorer extension registered: flag cleared", "", false, false, false, 0, 0},
+        {"ALLOWRBT, Explorer extension registered", "ALLOWRBT=1\r\n", NONE, false, false, 1, 1, 1641,
+         "Exit code 1641: installed; Windows is restarting."},
+        {"no ALLOWRBT, Explorer extension registered: flag cleared", "", NONE, false, false, 0, 0, 0,
+         "Exit code 0: installed."},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         MachineTest::TearDown();
         SetUp();
-        Options(std::string("[INSTALL]\r\nQUIET=1\r\n") + row.options);
-        if (row.libraryInUse) LibraryInUse();
+        Options(std::string("[INSTALL]\r\nQUIET=1\r\nLOGGING=1\r\n") + row.options);
+        if (row.hold != NONE) LibraryInUse(row.hold == IMAGE);
         if (row.raiseDuringSequence) HostOnIdle(RaiseRestartWhileCopying);
         if (row.failLater) HostRemoveResource("EXE", "EXEFILE5");  // tlink.exe, a required common file
-        EXPECT_EQ(RunSetup(), 0);
+        EXPECT_EQ(RunSetup(), row.exitCode);
         EXPECT_EQ(HostRestartState().requests, row.restarts);
         EXPECT_EQ(g_bRebootNeeded, row.rebootNeededAfter);
         ExpectNothingShown();
         EXPECT_EQ(Record("INSTOPTS"), row.failLater ? "(none)" : "12");
-        if (row.libraryInUse) {
-            EXPECT_EQ(Dest("tcore32.bak"), "old");
-        }
+        EXPECT_EQ(LastLogLine(), row.lastLine);
+        if (row.hold == IMAGE) EXPECT_EQ(Dest("tcore32.bak"), "old");
+        if (row.hold == OPEN) EXPECT_EQ(Dest("tcore32.dll"), "old");
     }
+}
+
+// A restart Windows refuses is no restart: the outcome stays what it was.
+TEST_F(RulesEnding, ARefusedRestartKeepsTheOutcome)
+{
+    Options("[INSTALL]\r\nQUIET=1\r\nLOGGING=1\r\nALLOWRBT=1\r\nEXPLORER=FALSE\r\n");
+    LibraryInUse(false);
+    HostFailCall("ExitWindowsEx", 1, ERROR_PRIVILEGE_NOT_HELD);
+    EXPECT_EQ(RunSetup(), 3010);
+    EXPECT_EQ(HostRestartState().requests, 1);
+    EXPECT_EQ(LastLogLine(), "Exit code 3010: installed; files wait for the next start of Windows.");
+}
+
+// Cancelled by the end of the session (the hidden main window closed), an
+// unattended install says so.
+TEST_F(RulesEnding, AnUnattendedRunEndedFromOutsideIsCancelled)
+{
+    Options("[INSTALL]\r\nQUIET=1\r\nLOGGING=1\r\n");
+    static int closed;
+    closed = 0;
+    HostOnIdle([] {
+        if (!closed && HostFileExists("C:\\Program Files\\Vantro Pro\\tclassic.exe")) {
+            closed = 1;
+            PostMessageA(g_hMainWnd, WM_CLOSE, 0, 0);
+        }
+    });
+    EXPECT_EQ(RunSetup(), 1602);
+    EXPECT_EQ(LastLogLine(), "Exit code 1602: the installation was cancelled.");
+    EXPECT_EQ(Record("INSTOPTS"), "(none)");
 }
 
 // The main window's own guard, after the controller: with the flag raised and
@@ -85,7 +144,7 @@ TEST_F(RulesEnding, MainWindowRestartsUnattendedOnlyWhenAllowed)
         SetUp();
         Options(std::string("[INSTALL]\r\nQUIET=1\r\n") + row.allow + "[Vantro]\r\nDIR32=C:\\TEMP\\\r\n");
         g_bRebootNeeded = 1;
-        EXPECT_EQ(RunSetup(), 0);
+        EXPECT_EQ(RunSetup(), 1603);  // the destination was refused
         EXPECT_EQ(HostRestartState().requests, row.restarts);
         ExpectNothingShown();
     }
@@ -118,9 +177,10 @@ TEST_F(RulesEnding, UnattendedFailureShowsNothing)
         SetUp();
         Options("[INSTALL]\r\nQUIET=1\r\nLOGGING=1\r\n");
         HostRemoveResource("EXE", row.resource);
-        EXPECT_EQ(RunSetup(), 0);
+        EXPECT_EQ(RunSetup(), 1603);
         ExpectNothingShown();
         EXPECT_EQ(Record("DEFDIR"), "(none)");
+        EXPECT_EQ(LastLogLine(), "Exit code 1603: the installation failed.");
         // The copy failure went to the log instead; the controller's own failure
         // text goes nowhere.
         std::string log = ReadText("C:\\TEMP\\setup.log");

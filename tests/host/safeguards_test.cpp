@@ -187,7 +187,7 @@ TEST_F(Safeguards, LongPathsOfTheDeferredCopyAreQuoted)
     DWORD type = 0;
     std::string data;
     ASSERT_TRUE(HostRegGetValue(kRunServicesOnce, "Brenmoor0", &type, &data));
-    EXPECT_EQ(std::string(data.c_str()), std::string("command.com /c copy \"") + kDest + "\\tcore32.new\" \"" +
+    EXPECT_EQ(std::string(data.c_str()), std::string("command.com /c copy /Y \"") + kDest + "\\tcore32.new\" \"" +
                                              kDest + "\\tcore32.dll\"");
 }
 

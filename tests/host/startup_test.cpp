@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "app/main.h"
+#include "app/workfolder.h"
 #include "app/options.h"
 #include "machine_fixture.h"
 #include "payload/catalogue.h"
@@ -106,23 +107,34 @@ TEST_F(Startup, UnattendedRunLogsAndShowsNothing)
     EXPECT_EQ(second.substr(log.size(), options.size()), options);
 }
 
-TEST_F(Startup, WorksInTheTemporaryFolderWithAScratchFile)
+TEST_F(Startup, WorksInAFolderOfItsOwnWithAScratchFile)
 {
     HostSetTempPath("C:\\Users\\Me\\Temp\\");
     HostMakeFolder("C:\\Users\\Me\\Temp");
-    HostWriteFile("C:\\TEMP\\Install.ini", "[INSTALL]\r\nQUIET=1\r\n");  // not the temporary folder now
+    // Options files where another program can put them are not read.
+    HostWriteFile("C:\\TEMP\\Install.ini", "[INSTALL]\r\nQUIET=1\r\n");
+    HostWriteFile("C:\\Users\\Me\\Temp\\install.ini", "[INSTALL]\r\nQUIET=1\r\n");
     int exitCode;
     ASSERT_EQ(InitSetup(GetModuleHandleA(nullptr), nullptr, &exitCode), 1);
+    // Run with administrator rights: a folder of its own inside the temporary
+    // folder, made current, that only SYSTEM and Administrators can open.
+    EXPECT_STREQ(g_szTempFolder, "C:\\Users\\Me\\Temp");
     char cwd[MAX_PATH];
     GetCurrentDirectoryA(sizeof cwd, cwd);
-    EXPECT_STREQ(cwd, "C:\\Users\\Me\\Temp");
+    EXPECT_STREQ(cwd, g_szWorkFolder);
+    EXPECT_EQ(std::string(cwd).rfind("C:\\Users\\Me\\Temp\\VNS", 0), 0u) << cwd;
+    EXPECT_EQ(HostFolderSecurity(cwd), "D:P(A;OICI;0x1f01ff;;;S-1-5-18)(A;OICI;0x1f01ff;;;S-1-5-32-544)");
     EXPECT_EQ(strncmp(g_szTempName, "WFT", 3), 0);
     EXPECT_STREQ(g_szTempName + strlen(g_szTempName) - 4, ".TMP");
     EXPECT_EQ(strchr(g_szTempName, '\\'), nullptr);
-    EXPECT_TRUE(HostFileExists((std::string("C:\\Users\\Me\\Temp\\") + g_szTempName).c_str()));
+    EXPECT_TRUE(HostFileExists((std::string(cwd) + "\\" + g_szTempName).c_str()));
     // No options file was found: the interactive defaults, and a shown window.
     EXPECT_STREQ(g_szIniFile, "");
     EXPECT_EQ(g_bSilent, 0);
+    DestroyWindow(g_hMainWnd);
+    RemoveWorkFolder();
+    EXPECT_EQ(GetFileAttributesA(cwd), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(HostFileExists("C:\\Users\\Me\\Temp\\install.ini"));  // the user's, left alone
 }
 
 TEST_F(Startup, EmbeddedOptionsAreWrittenReadAndRemoved)
@@ -132,8 +144,10 @@ TEST_F(Startup, EmbeddedOptionsAreWrittenReadAndRemoved)
     EXPECT_EQ(RunSetup(), 0);
     EXPECT_EQ(g_bSilent, 1);
     EXPECT_STREQ(g_szLine1, "embedded");
-    EXPECT_STREQ(g_szIniFile, "C:\\TEMP\\install.ini");
-    EXPECT_FALSE(HostFileExists("C:\\TEMP\\Install.ini"));  // the clean-up at the end
+    // Read from the run's own folder, which went at the end with all in it.
+    EXPECT_EQ(std::string(g_szIniFile), std::string(g_szWorkFolder) + "\\Install.ini");
+    EXPECT_EQ(std::string(g_szIniFile).rfind("C:\\TEMP\\VNS", 0), 0u) << g_szIniFile;
+    EXPECT_EQ(GetFileAttributesA(g_szWorkFolder), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(HostFileExists("C:\\SETUP\\install.ini"));
 }
 
@@ -251,6 +265,11 @@ TEST_F(Startup, FailuresToMakeTheWindow)
         HostFailCall(row.api, 1, 8);
         if (row.text) HostAnswerMessageBox(IDOK);  // the warning has OK alone
         EXPECT_EQ(RunSetup(), row.code);
+        // The run's folder goes with it.
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA("C:\\TEMP\\VNS*", &found);
+        EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
         if (!row.text) {
             EXPECT_TRUE(HostMessageBoxes().empty());
             continue;
