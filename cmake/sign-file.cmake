@@ -1,8 +1,8 @@
 # cmake -DOSSLSIGNCODE=... -DCERT=... -DKEY=... [-DTIMESTAMP_URL=...]
-#       -DDESCRIPTION=... -DIN=<file> -DOUT=<file> -P sign-file.cmake
-# Signs IN into OUT (see cmake/sign.cmake). OUT is written whole or not at all:
-# the signed form goes to OUT.signing first and is renamed into place.
-foreach(var OSSLSIGNCODE CERT KEY DESCRIPTION IN OUT)
+#       -DDESCRIPTION=... -DINPUT=<file> -DOUTPUT=<file> -P sign-file.cmake
+# Signs INPUT into OUTPUT (see cmake/sign.cmake). OUTPUT is written whole or not
+# at all: the signed form goes to OUTPUT.signing first and is renamed into place.
+foreach(var OSSLSIGNCODE CERT KEY DESCRIPTION INPUT OUTPUT)
   if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "sign-file.cmake: ${var} is not given")
   endif()
@@ -19,19 +19,19 @@ if(TIMESTAMP_URL)
   set(timestamp -ts ${TIMESTAMP_URL})
 endif()
 
-set(partial ${OUT}.signing)
+set(partial ${OUTPUT}.signing)
 file(REMOVE ${partial})
 execute_process(
   COMMAND ${OSSLSIGNCODE} sign ${cert_option} ${CERT} -key ${KEY} -h sha256
-          -n ${DESCRIPTION} ${timestamp} -in ${IN} -out ${partial}
+          -n ${DESCRIPTION} ${timestamp} -in ${INPUT} -out ${partial}
   RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0 OR NOT EXISTS ${partial})
   file(REMOVE ${partial})
-  if(IN STREQUAL OUT)
-    file(REMOVE ${IN})
+  if(INPUT STREQUAL OUTPUT)
+    file(REMOVE ${INPUT})
   else()
-    file(REMOVE ${OUT})
+    file(REMOVE ${OUTPUT})
   endif()
-  message(FATAL_ERROR "Signing ${IN} failed (osslsigncode: ${result}):\n${output}")
+  message(FATAL_ERROR "Signing ${INPUT} failed (osslsigncode: ${result}):\n${output}")
 endif()
-file(RENAME ${partial} ${OUT})
+file(RENAME ${partial} ${OUTPUT})

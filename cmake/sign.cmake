@@ -40,5 +40,5 @@ function(vantro_sign_command var input output description)
   set(${var} ${CMAKE_COMMAND} -DOSSLSIGNCODE=${VANTRO_OSSLSIGNCODE}
       -DCERT=${VANTRO_SIGN_CERT} -DKEY=${VANTRO_SIGN_KEY}
       -DTIMESTAMP_URL=${VANTRO_SIGN_TIMESTAMP_URL} -DDESCRIPTION=${description}
-      -DIN=${input} -DOUT=${output} -P ${CMAKE_SOURCE_DIR}/cmake/sign-file.cmake PARENT_SCOPE)
+      -DINPUT=${input} -DOUTPUT=${output} -P ${CMAKE_SOURCE_DIR}/cmake/sign-file.cmake PARENT_SCOPE)
 endfunction()
