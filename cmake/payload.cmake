@@ -8,6 +8,8 @@
 # packed with szddpack into ${CMAKE_BINARY_DIR}/payload/<packed name>, except
 # the client's configuration template (INIFILE1), which is carried as plain
 # text; -DVANTRO_INSTALL_INI=<file> adds an options file as INSTINI, as it is.
+# With signing on (cmake/sign.cmake), the stand-in's uninst32.exe is signed into
+# ${CMAKE_BINARY_DIR}/payload/signed/ and that file is packed.
 #
 # ${CMAKE_BINARY_DIR}/payload/payload.rc names each resource, for example
 #   EXEFILE2 EXE "tclassic.ex_"
