@@ -8,6 +8,8 @@
 # packed with szddpack into ${CMAKE_BINARY_DIR}/payload/<packed name>, except
 # the client's configuration template (INIFILE1), which is carried as plain
 # text; -DVANTRO_INSTALL_INI=<file> adds an options file as INSTINI, as it is.
+# With signing on (cmake/sign.cmake), the stand-in's uninst32.exe is signed into
+# ${CMAKE_BINARY_DIR}/payload/signed/ and that file is packed.
 #
 # ${CMAKE_BINARY_DIR}/payload/payload.rc names each resource, for example
 #   EXEFILE2 EXE "tclassic.ex_"
@@ -90,6 +92,22 @@ foreach(row ${VANTRO_ROWS})
     list(APPEND VANTRO_CRC_ROWS -)
     continue()
   endif()
+  # Our own uninst32.exe is signed before it is packed, so that what is packed,
+  # and so the check table, is the signed file. A product's own uninst32.exe
+  # (VANTRO_PAYLOAD_DIR) is the vendor's, packed as given, like its other files.
+  if(VANTRO_SIGN AND key STREQUAL "UNINST32.EXE" AND NOT DEFINED VANTRO_REAL_FILE_${key})
+    set(signed ${VANTRO_PAYLOAD_OUT}/signed/${installed})
+    vantro_sign_command(sign_uninst ${src} ${signed} "Vantro Pro Uninstall")
+    add_custom_command(OUTPUT ${signed}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${VANTRO_PAYLOAD_OUT}/signed
+      COMMAND ${sign_uninst}
+      DEPENDS ${src_dep} ${VANTRO_SIGN_CERT} ${VANTRO_SIGN_KEY} ${CMAKE_SOURCE_DIR}/cmake/sign-file.cmake
+      COMMENT "Payload ${res}: signing ${installed}" VERBATIM)
+    set(src ${signed})
+    set(src_dep ${signed})
+  elseif(VANTRO_SIGN AND key STREQUAL "UNINST32.EXE")
+    message(STATUS "Signing: uninst32.exe of VANTRO_PAYLOAD_DIR is packed as given, not signed")
+  endif()
   set(out ${VANTRO_PAYLOAD_OUT}/${packed})
   if(res STREQUAL "INIFILE1")
     # The configuration template is merged as text, never expanded.
@@ -154,8 +172,11 @@ if(VANTRO_HAVE_STANDIN)
   ExternalProject_Add(standin
     SOURCE_DIR ${CMAKE_SOURCE_DIR}/stand-in
     BINARY_DIR ${CMAKE_BINARY_DIR}/stand-in
+    # uninst32.exe carries the installer's version and copyright year.
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
                -DCMAKE_BUILD_TYPE=MinSizeRel
+               -DVANTRO_VERSION=${VANTRO_VERSION_TEXT}
+               -DVANTRO_COPYRIGHT_YEAR=${VANTRO_COPYRIGHT_YEAR}
     INSTALL_COMMAND ""
     BUILD_ALWAYS 1
     BUILD_BYPRODUCTS ${VANTRO_STANDIN_BYPRODUCTS})
