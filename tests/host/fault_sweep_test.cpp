@@ -103,11 +103,11 @@ Tree Snapshot()
     return g_tree;
 }
 // Where a run may write: the product folder (the one proposed on NT 4, or the
-// one proposed when the Windows version cannot be read), the temporary folder,
-// WIN.INI.
+// one proposed when the Windows version cannot be read), the temporary folder
+// (the Windows folder's Temp when the user's cannot be used), WIN.INI.
 bool MayChange(const std::string &path)
 {
-    for (const char *place : {"/C/PROGRAM FILES/VANTRO PRO", "/C/VANTRO", "/C/TEMP"})
+    for (const char *place : {"/C/PROGRAM FILES/VANTRO PRO", "/C/VANTRO", "/C/TEMP", "/C/WINDOWS/TEMP"})
         if (path.compare(0, strlen(place), place) == 0 && (path.size() == strlen(place) || path[strlen(place)] == '/'))
             return true;
     return path == "/C/WINDOWS/WIN.INI" || path.empty();
@@ -197,7 +197,8 @@ protected:
         if (mode == REMOVAL) {
             // The user's file keeps the folder, so the removal can never claim it all went.
             if (shown.find("All files removed.") != std::string::npos) fault("claims every file removed");
-            if (shown.find("Uninstall successful!") != std::string::npos && HostRegValueNames(kRunOnce).empty())
+            if (shown.find("Uninstall successful!") != std::string::npos && HostRegValueNames(kRunOnce).empty() &&
+                HostPendingRenames().empty())
                 fault("claims a removal at the next start with nothing deferred");
             return wrong;
         }
