@@ -28,7 +28,7 @@ static const char kWaitingExtension[] = ".del";
 
 #define STATUS_SIZE 256
 #define FOLDER_SIZE 512     // the current folder kept while a library is unregistered
-#define COMMAND_SIZE 512    // a command line for WinExec or the next start of Windows
+#define RUN_COMMAND_SIZE 512    // a command line for WinExec or the next start of Windows
 
 // Joins pieces into `out` (`size` bytes); 0, with `out` empty, when they do not
 // fit: a cut path would name another file.
@@ -196,7 +196,7 @@ int UnregisterLibrary(const char *folder, const char *name)
 // a folder with blanks would let Windows start another program.
 static void RunScheduler(const char *path, const char *switchText, UINT show)
 {
-    char command[COMMAND_SIZE];
+    char command[RUN_COMMAND_SIZE];
     const char *pieces[] = {"\"", path, "\" ", switchText};
     if (JoinText(command, sizeof command, pieces, 4)) WinExec(command, show);  // its result is not looked at
 }
