@@ -4,7 +4,7 @@
 typedef BOOL(WINAPI *SetDefaultDllDirectoriesProc)(DWORD flags);
 typedef BOOL(WINAPI *SetDllDirectoryProc)(LPCSTR path);
 
-static int g_bSearchRestricted;  // the process searches the system folder alone
+int g_bSearchRestricted;
 
 int RestrictLibrarySearch(void)
 {

@@ -13,6 +13,7 @@
 // any library is loaded. Returns 1 when the search is restricted to the system
 // folder.
 int RestrictLibrarySearch(void);
+extern int g_bSearchRestricted;  // the process searches the system folder alone
 
 // Loads a product library by its full path so that the libraries it imports
 // come from its own folder and the system, never from the installer's folder

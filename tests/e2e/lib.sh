@@ -139,6 +139,23 @@ e2e_wine() {
     (cd "$setup" && WINEPREFIX="$prefix" timeout 600 wine "$@" >"$log" 2>&1 </dev/null)
 }
 
+# e2e_run_code LOG LINE [VAR=VALUE...]: starts the command line LINE (as
+# Windows starts one, e.g. 'C:\setup\VantroSetup.exe') in the prefix from
+# C:\setup through the robot (robot.exe in C:\setup), which waits (600 s at
+# most) for the program to end and prints its whole exit code: Wine's own exit
+# status keeps only the low 8 bits (1603 would read 67, 3010 194). The
+# variables are added to Wine's environment. Prints the code, or "none" when
+# the program did not end.
+e2e_run_code() {
+    local log=$1 line=$2
+    shift 2
+    (cd "$setup" && env WINEPREFIX="$prefix" "$@" timeout 660 wine robot.exe do run "$line" ';' \
+        wait-exit 600 >"$log" 2>&1 </dev/null)
+    local code
+    code=$(tr -d '\r' <"$log" | sed -n 's/^EXIT //p')
+    printf '%s\n' "${code:-none}"
+}
+
 e2e_end() {
     wine_end_prefix "$prefix"
     prefix=

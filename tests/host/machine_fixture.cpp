@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "app/deferred.h"
+#include "app/libraries.h"
 #include "app/main.h"
 #include "app/options.h"
 #include "app/outcome.h"
@@ -70,6 +71,7 @@ void ResetInstallerState()
     // The run's folders (app/workfolder.cpp): none yet.
     g_szTempFolder[0] = g_szWorkFolder[0] = 0;
     g_bPrivateFolder = 0;
+    g_bSearchRestricted = 0;
     g_hWorkFolder = INVALID_HANDLE_VALUE;
     // The catalogue and its captions (payload/catalogue.cpp).
     g_pristineCatalogue.Restore();

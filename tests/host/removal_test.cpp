@@ -724,3 +724,66 @@ TEST_F(Removal, AQuietRemovalKeepsTheSiteListsAndLogsWhenAsked)
     ASSERT_GE(log.size(), last.size());
     EXPECT_EQ(log.substr(log.size() - last.size()), last);
 }
+
+// A record that names a folder no installation may take is not the product's,
+// whoever wrote it: nothing is removed there, and the record stays.
+TEST_F(Removal, ARecordNamingASystemFolderRemovesNothing)
+{
+    struct Row {
+        const char *name;
+        const char *dir;
+    } rows[] = {
+        {"the Windows folder", "C:\\WINDOWS"},
+        {"the system folder", "C:\\WINDOWS\\SYSTEM32"},
+        {"a drive's root", "C:\\"},
+        {"the Program Files folder", "C:\\Program Files"},
+        {"a relative folder", "Vantro Pro"},
+        {"a way round", "C:\\Program Files\\..\\WINDOWS"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        FreshSequence();
+        Plant(nullptr, false);
+        for (const char *f : {"C:\\WINDOWS\\setup.log", "C:\\WINDOWS\\old.bak", "C:\\WINDOWS\\SYSTEM32\\a.tmp",
+                              "C:\\help.gid", "C:\\Program Files\\x.log", "C:\\WINDOWS\\tclassic.exe"})
+            ASSERT_TRUE(HostWriteFile(f, "the system's"));
+        WriteProfileStringA("Vantro", "DIR", row.dir);
+        HostAnswerMessageBox(IDOK);
+        EXPECT_EQ(RunUninstall(nullptr, 31, 31), 1605);
+        ASSERT_EQ(HostMessageBoxes().size(), 1u);
+        EXPECT_EQ(HostMessageBoxes()[0].text, "Insufficient information available to\nremove this application.");
+        for (const char *f : {"C:\\WINDOWS\\setup.log", "C:\\WINDOWS\\old.bak", "C:\\WINDOWS\\SYSTEM32\\a.tmp",
+                              "C:\\help.gid", "C:\\Program Files\\x.log", "C:\\WINDOWS\\tclassic.exe"})
+            EXPECT_EQ(ReadText(f), "the system's") << f;
+        EXPECT_EQ(Record("DIR"), row.dir);
+        EXPECT_EQ(Record("INSTOPTS"), "12");
+        EXPECT_TRUE(HostRegKeyExists(kUninstall));  // nothing of the removal ran
+        EXPECT_TRUE(HostDialogsShown().empty());
+    }
+}
+
+// The copies the install left beside programs and libraries that were in use
+// go with the folder; a ".new" file of the user's stays.
+TEST_F(Removal, TheSweepTakesTheCopiesLeftForANextStart)
+{
+    Plant(nullptr, false);
+    RemoveUserFiles();
+    for (const char *f : {"tcore32.new", "tlink.new", "shellext.new", "uninst32.new", "mine.new"})
+        ASSERT_TRUE(HostWriteFile(Path(f).c_str(), "x"));
+    char note[REMOVAL_NOTE_SIZE];
+    Remove(REMOVE_ALL, note);
+    for (const char *f : {"tcore32.new", "tlink.new", "shellext.new", "uninst32.new"}) EXPECT_FALSE(DestHas(f)) << f;
+    EXPECT_TRUE(DestHas("mine.new"));
+    EXPECT_TRUE(HostPendingRenames().empty());
+}
+
+// A recorded group that Program Manager would read as more than a name was not
+// written by an install: nothing is sent.
+TEST_F(Removal, ARecordedGroupThatWouldEndACommandIsNotSent)
+{
+    Plant("Vantro Pro", false);
+    WriteProfileStringA("Vantro", "GROUP", "Vantro Pro)][DeleteGroup(Accessories");
+    char note[REMOVAL_NOTE_SIZE];
+    Remove(REMOVE_ALL, note);
+    EXPECT_TRUE(CommandsSincePlant().empty());
+}

@@ -175,6 +175,9 @@ TEST_F(RulesRegistration, ACompleteInstallRecordsEverything)
     EXPECT_EQ(RegText(kUninstall, "DisplayName"), "Brenmoor Vantro Pro Uninstall");
     EXPECT_EQ(RegText(kUninstall, "UninstallString"),
               "\"" + dest + "\\uninst32.exe\" -f " + dest + " -d " + dest + " -g Vantro Pro");
+    // The same with the quiet switch first, for administrators.
+    EXPECT_EQ(RegText(kUninstall, "QuietUninstallString"),
+              "\"" + dest + "\\uninst32.exe\" -q -f " + dest + " -d " + dest + " -g Vantro Pro");
     EXPECT_EQ(RegText(kUninstall, "DisplayIcon"), dest + "\\uninst32.exe");
     EXPECT_EQ(RegText(kUninstall, "Publisher"), "Brenmoor");
     EXPECT_EQ(RegText(kUninstall, "InstallLocation"), dest);

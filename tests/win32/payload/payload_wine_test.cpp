@@ -12,6 +12,7 @@
 
 #include "app/main.h"
 #include "app/options.h"
+#include "app/workfolder.h"
 #include "payload/catalogue.h"
 #include "payload/extract.h"
 #include "platform.h"
@@ -123,14 +124,17 @@ TEST(PayloadOnWindows, EveryResourceExpandsToItsOriginal)
 
 TEST(PayloadOnWindows, EmbeddedOptionsFileIsReadThenRemoved)
 {
-    std::string options = TempFolder() + "Install.ini";
-    ASSERT_EQ(GetFileAttributesA(options.c_str()), INVALID_FILE_ATTRIBUTES);
     int exitCode = -5;
     ASSERT_EQ(InitSetup(GetModuleHandleA(NULL), NULL, &exitCode), 1);
-    // Start-up wrote the carried options file into the temporary folder and read it.
+    // Start-up wrote the carried options file into the run's own folder inside
+    // the temporary folder (Wine's user is an administrator) and read it.
+    std::string work = g_szWorkFolder, options = work + "\\Install.ini";
+    EXPECT_EQ(work.rfind(TempFolder() + "VNS", 0), 0u) << work;
     EXPECT_NE(GetFileAttributesA(options.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(g_bSilent, 1);
     EXPECT_STREQ(g_szLine1, "carried in the executable");
     EXPECT_EQ(RunMessageLoop(), 0);
+    RemoveWorkFolder();
     EXPECT_EQ(GetFileAttributesA(options.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(work.c_str()), INVALID_FILE_ATTRIBUTES);
 }
