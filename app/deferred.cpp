@@ -39,9 +39,7 @@ int AddDeferredCommand(const char *command)
 
 typedef BOOL(WINAPI *MoveFileExProc)(LPCSTR, LPCSTR, DWORD);
 
-#define WININIT_SIZE 32768  // the whole of WININIT.INI: it only ever holds a few lines
-
-static char g_wininit[WININIT_SIZE];
+#define WININIT_MAX 65536  // WININIT.INI only ever holds a few lines: a larger one is not the system's
 
 // Case-insensitive search for a line that is exactly "[rename]" (blanks
 // around it allowed); returns the offset just after that line, or -1.
@@ -63,56 +61,76 @@ static int FindRenameSection(const char *text, int length)
     return -1;
 }
 
-// Adds "NUL=<short path>" to WININIT.INI's [rename] section, at its end.
-static int AddWininitDeletion(const char *path)
+// Inserts `line` into `text` (its `length` bytes, with room for the line and a
+// section head) at the end of the [rename] section, made when missing; returns
+// the new length.
+static int InsertRenameLine(char *text, int length, const char *line)
 {
-    char shortPath[MAX_PATH + 1], file[MAX_PATH + 16], line[MAX_PATH + 16];
-    DWORD n = GetShortPathNameA(path, shortPath, MAX_PATH);
-    UINT w = GetWindowsDirectoryA(file, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH || w == 0 || w >= MAX_PATH) return 0;
-    lstrcatA(file, w > 0 && file[w - 1] == '\\' ? "wininit.ini" : "\\wininit.ini");
-    wsprintfA(line, "NUL=%s\r\n", shortPath);
-    // Read what is there: the system's own lines must all stay.
-    int length = 0;
-    HANDLE in = CreateFileA(file, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (in != INVALID_HANDLE_VALUE) {
-        DWORD size = GetFileSize(in, NULL), got = 0;
-        int ok = size != INVALID_FILE_ATTRIBUTES && size < WININIT_SIZE - 2 * sizeof line &&
-                 ReadFile(in, g_wininit, size, &got, NULL) && got == size;
-        CloseHandle(in);
-        if (!ok) return 0;
-        length = (int)size;
-    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-        return 0;
+    if (length > 0 && text[length - 1] != '\n') {
+        text[length++] = '\r';
+        text[length++] = '\n';
     }
-    if (length > 0 && g_wininit[length - 1] != '\n') {
-        g_wininit[length++] = '\r';
-        g_wininit[length++] = '\n';
-    }
-    int at = FindRenameSection(g_wininit, length);
+    int at = FindRenameSection(text, length);
     if (at < 0) {
-        lstrcpyA(g_wininit + length, "[rename]\r\n");
+        lstrcpyA(text + length, "[rename]\r\n");
         length += 10;
         at = length;
     } else {
         // The end of the section: the next line that opens another one.
         while (at < length) {
             int a = at;
-            while (a < length && (g_wininit[a] == ' ' || g_wininit[a] == '\t')) a++;
-            if (a < length && g_wininit[a] == '[') break;
-            while (at < length && g_wininit[at] != '\n') at++;
+            while (a < length && (text[a] == ' ' || text[a] == '\t')) a++;
+            if (a < length && text[a] == '[') break;
+            while (at < length && text[at] != '\n') at++;
             if (at < length) at++;
         }
     }
     int add = lstrlenA(line);
-    for (int i = length - 1; i >= at; i--) g_wininit[i + add] = g_wininit[i];
-    for (int i = 0; i < add; i++) g_wininit[at + i] = line[i];
-    length += add;
-    HANDLE out = CreateFileA(file, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (out == INVALID_HANDLE_VALUE) return 0;
-    DWORD written = 0;
-    int ok = WriteFile(out, g_wininit, (DWORD)length, &written, NULL) && written == (DWORD)length;
-    CloseHandle(out);
+    for (int i = length - 1; i >= at; i--) text[i + add] = text[i];
+    for (int i = 0; i < add; i++) text[at + i] = line[i];
+    return length + add;
+}
+
+// Adds "NUL=<short path>" to WININIT.INI's [rename] section, at its end, and
+// keeps every other line of the file as it was.
+static int AddWininitDeletion(const char *path)
+{
+    char shortPath[MAX_PATH + 1], file[MAX_PATH + 16], line[MAX_PATH + 16];
+    DWORD n = GetShortPathNameA(path, shortPath, MAX_PATH);
+    UINT w = GetWindowsDirectoryA(file, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || w == 0 || w >= MAX_PATH) return 0;
+    lstrcatA(file, file[w - 1] == '\\' ? "wininit.ini" : "\\wininit.ini");
+    wsprintfA(line, "NUL=%s\r\n", shortPath);
+    DWORD size = 0;
+    HANDLE in = CreateFileA(file, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (in != INVALID_HANDLE_VALUE) {
+        size = GetFileSize(in, NULL);
+        if (size == INVALID_FILE_ATTRIBUTES || size > WININIT_MAX) {
+            CloseHandle(in);
+            return 0;
+        }
+    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return 0;
+    }
+    // Room for the file, a line break, a section head and the line.
+    char *text = (char *)LocalAlloc(LMEM_FIXED, size + sizeof line + 16);
+    DWORD got = 0;
+    int ok = text != NULL;
+    if (in != INVALID_HANDLE_VALUE) {
+        ok = ok && ReadFile(in, text, size, &got, NULL) && got == size;
+        CloseHandle(in);
+    }
+    if (ok) {
+        int length = InsertRenameLine(text, (int)size, line);
+        HANDLE out = CreateFileA(file, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        DWORD written = 0;
+        ok = out != INVALID_HANDLE_VALUE;
+        if (ok) {
+            ok = WriteFile(out, text, (DWORD)length, &written, NULL) && written == (DWORD)length;
+            CloseHandle(out);
+        }
+    }
+    if (text) LocalFree(text);
     return ok;
 }
 

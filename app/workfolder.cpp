@@ -32,9 +32,6 @@ static const BYTE kPrivateSecurity[] = {
 // The Administrators group, as a SID: S-1-5-32-544.
 static const BYTE kAdministrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 0x02, 0, 0};
 
-// The token's groups: room for the many groups of a domain account.
-static DWORD g_tokenGroups[4096];
-
 int PrivateFolderSecurity(const BYTE **descriptor)
 {
     *descriptor = kPrivateSecurity;
@@ -56,9 +53,16 @@ int HasAdministratorRights(void)
     HANDLE token;
     if (!tokenInformation || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return 0;
     int admin = 0;
-    DWORD needed = 0;
-    if (tokenInformation(token, TokenGroups, g_tokenGroups, sizeof g_tokenGroups, &needed)) {
-        const TOKEN_GROUPS *groups = (const TOKEN_GROUPS *)g_tokenGroups;
+    // Room for the groups of most accounts; a domain account's many groups get
+    // a block of the size the system asks for.
+    DWORD local[1024], needed = 0;
+    void *buffer = local;
+    int read = tokenInformation(token, TokenGroups, buffer, sizeof local, &needed);
+    if (!read && GetLastError() == ERROR_INSUFFICIENT_BUFFER && needed > sizeof local &&
+        (buffer = LocalAlloc(LMEM_FIXED, needed)) != NULL)
+        read = tokenInformation(token, TokenGroups, buffer, needed, &needed);
+    if (read) {
+        const TOKEN_GROUPS *groups = (const TOKEN_GROUPS *)buffer;
         for (DWORD i = 0; i < groups->GroupCount; i++) {
             const BYTE *sid = (const BYTE *)groups->Groups[i].Sid;
             DWORD attributes = groups->Groups[i].Attributes;
@@ -68,6 +72,7 @@ int HasAdministratorRights(void)
                 admin = 1;
         }
     }
+    if (buffer != local) LocalFree(buffer);
     CloseHandle(token);
     return admin;
 }

@@ -108,6 +108,8 @@ void HostSetShortNameWide(const char *utf8LongPath, const char *shortPath);
 const std::vector<std::string> &HostProcessesStarted();
 void HostSetChildExitCode(DWORD code);
 int HostOpenProcessHandles();
+// Blocks of LocalAlloc not yet freed.
+int HostLocalBlocks();
 // Moves and deletions left for the next start (PendingFileRenameOperations),
 // "<source>|<target>" in order, and the next start working through them.
 std::vector<std::string> HostPendingRenames();

@@ -664,6 +664,13 @@ BOOL CreateProcessA(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD code);
 DWORD GetCurrentProcessId(void);
+
+// Memory of the process's local heap (malloc underneath; counted by
+// HostLocalBlocks so that a test sees every block freed).
+#define LMEM_FIXED 0x0000u
+#define LMEM_ZEROINIT 0x0040u
+HGLOBAL LocalAlloc(UINT flags, size_t bytes);
+HGLOBAL LocalFree(HGLOBAL block);
 DWORD GetTickCount(void);
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR cmdLine, int show);

@@ -2,6 +2,7 @@
 // looks up in the system's modules because older systems lack them, the
 // process token's groups, moves left for the next start of Windows, wide text,
 // and the processes it starts.
+#include <stdlib.h>
 #include <string.h>
 
 #include <set>
@@ -376,6 +377,31 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD code)
 }
 
 DWORD GetCurrentProcessId(void) { return 0x1F4; }
+
+static int g_localBlocks;
+
+HGLOBAL LocalAlloc(UINT flags, size_t bytes)
+{
+    if (HostFault("LocalAlloc")) return nullptr;
+    void *block = (flags & LMEM_ZEROINIT) ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
+    if (!block) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    g_localBlocks++;
+    return block;
+}
+
+HGLOBAL LocalFree(HGLOBAL block)
+{
+    if (block) {
+        free(block);
+        g_localBlocks--;
+    }
+    return nullptr;
+}
+
+int HostLocalBlocks() { return g_localBlocks; }
 DWORD GetTickCount(void) { return 0x12345678; }
 
 const std::vector<std::string> &HostProcessesStarted() { return g_system.started; }
