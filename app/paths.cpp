@@ -137,7 +137,7 @@ static int IsPlainFolder(const char *folder, int *root)
         while (*end && *end != '\\') end++;
         int length = (int)(end - name);
         if (length == 0) return *end == 0 && end[-1] == '\\' && end - 1 > folder + 2;  // only a final backslash
-        if ((length == 1 && name[0] == '.') || (length == 2 && name[0] == '.' && name[1] == '.')) return 0;
+        // A name ending in a dot or a blank; "." and ".." end in a dot too.
         if (end[-1] == '.' || end[-1] == ' ') return 0;
         for (const char *p = name; p < end; p++) {
             unsigned char c = (unsigned char)*p;
@@ -259,7 +259,7 @@ const char *FolderProblemText(int problem)
     case FOLDER_PROGRAM_FILES:
         return "the Program Files folder itself";
     case FOLDER_COMMAND_UNSAFE:
-        return "its short name holds & | < > ^ % ( ) ! or \"";
+        return "a folder whose short name holds & | < > ^ % ( ) ! or \"";
     default:
         return "accepted";
     }

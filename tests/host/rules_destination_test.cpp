@@ -137,3 +137,50 @@ TEST_F(RulesDestination, StatusWindowBelongsToTheMainWindowAndTakesEsc)
 }
 
 }  // namespace
+
+// A destination no command run at the next start of Windows could name as one
+// argument (its 8.3 form holds "&") is refused before anything is copied: a
+// log line and the failure unattended, a message and the question again when
+// asked. A folder no installation may take is refused before it is made.
+TEST_F(RulesDestination, DestinationsACommandCannotNameAreRefused)
+{
+    struct Row {
+        const char *dir32;
+        const char *line;  // the log line
+    } rows[] = {
+        {"C:\\R&D", "DestDir \"C:\\R&D\" refused: it is a folder whose short name holds & | < > ^ % ( ) ! or \"."},
+        {"C:\\WINDOWS\\Vantro", "DestDir \"C:\\WINDOWS\\Vantro\" refused: it is the Windows folder or a folder inside it."},
+        {"C:\\", "DestDir \"C:\\\" refused: it is the root of a drive."},
+        {"Vantro", "DestDir \"Vantro\" refused: it is not a plain absolute folder."},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.dir32);
+        MachineTest::TearDown();
+        SetUp();
+        Options(std::string("[INSTALL]\r\nQUIET=1\r\nLOGGING=1\r\n[Vantro]\r\nDIR32=") + row.dir32 + "\r\n");
+        EXPECT_EQ(RunSetup(), 1603);
+        ExpectNothingShown();
+        std::string log = ReadText("C:\\TEMP\\setup.log");
+        EXPECT_NE(log.find(std::string(row.line) + "\r\n"), std::string::npos) << log;
+        EXPECT_EQ(log.find("Copying"), std::string::npos);
+        EXPECT_EQ(Record("DIR"), "(none)");
+        EXPECT_FALSE(HostFileExists("C:\\WINDOWS\\Vantro"));  // never made
+    }
+    // Asked: the message, then the question again with the refused text.
+    MachineTest::TearDown();
+    SetUp();
+    SetCurrentDirectoryA("C:\\TEMP");  // the installation files' folder
+    HostDialogScript("DLG_INSTALL", {HostClick(IDOK)});
+    HostDialogScript("DLG_GETDIR", {HostType(954, "C:\\R&D"), HostClick(IDOK)});
+    HostDialogScript("DLG_GETDIR", {HostCall([](HWND d) { EXPECT_EQ(HostControlState(d, 954).text, "C:\\R&D"); }),
+                                    HostClick(IDCANCEL)});
+    HostAnswerMessageBox(IDOK);
+    HostAnswerMessageBox(IDOK);
+    EXPECT_EQ(RunInstall(nullptr, 31, 31), 0);
+    ASSERT_EQ(HostMessageBoxes().size(), 2u);
+    EXPECT_EQ(HostMessageBoxes()[0].text,
+              "You cannot install to C:\\R&D:\nit is a folder whose short name holds & | < > ^ % ( ) ! or \".\n"
+              "Please choose a folder of its own for Vantro Pro.");
+    EXPECT_EQ(HostMessageBoxes()[1].text, "Can't continue without a destination folder!");
+    EXPECT_FALSE(HostFileExists("C:\\R&D\\tclassic.exe"));
+}
