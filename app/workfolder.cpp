@@ -82,7 +82,10 @@ int HasAdministratorRights(void)
 static int AnsiPathOf(const WCHAR *wide, char *out, int size)
 {
     BOOL replaced = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out, size, NULL, &replaced);
+    // NT 4 knows no such flag (and refuses the call with it); its look-alikes
+    // are few, and "?" is still reported.
+    DWORD flags = g_winMajor >= 5 ? WC_NO_BEST_FIT_CHARS : 0;
+    int n = WideCharToMultiByte(CP_ACP, flags, wide, -1, out, size, NULL, &replaced);
     return n > 0 && !replaced;
 }
 

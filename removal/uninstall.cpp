@@ -248,7 +248,11 @@ static int RunFromCopy(const char *self, const char *arguments, DWORD *code)
     int started = 0;
     if (JoinPath(copy, sizeof copy, g_szWorkFolder, kUninstaller) && CopyFileA(self, copy, FALSE) &&
         lstrlenA(copy) + lstrlenA(arguments) + 4 < LINE_SIZE) {
-        wsprintfA(line, "\"%s\" %s", copy, arguments);
+        // "<copy>" <arguments>, as long as the entry made it (wsprintfA stops at 1024).
+        lstrcpyA(line, "\"");
+        lstrcatA(line, copy);
+        lstrcatA(line, "\" ");
+        lstrcatA(line, arguments);
         STARTUPINFOA startup;
         for (DWORD i = 0; i < sizeof startup; i++) ((BYTE *)&startup)[i] = 0;
         startup.cb = sizeof startup;

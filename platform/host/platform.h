@@ -631,7 +631,7 @@ typedef BOOL *LPBOOL;
 #define CP_ACP 0
 #define WC_NO_BEST_FIT_CHARS 0x400u
 // Windows-1252 as the ANSI code page: characters outside it become "?" and set
-// *usedDefault.
+// *usedDefault. WC_NO_BEST_FIT_CHARS is refused before NT 5, as NT 4 refuses it.
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text, int size,
                         LPCSTR defaultChar, LPBOOL usedDefault);
 

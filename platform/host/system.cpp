@@ -299,10 +299,15 @@ std::string HostAnsiOf(const std::string &utf8)
     return out;
 }
 
-int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int wideLength, LPSTR text, int size, LPCSTR defaultChar,
-                        LPBOOL usedDefault)
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text, int size,
+                        LPCSTR defaultChar, LPBOOL usedDefault)
 {
     if (HostFault("WideCharToMultiByte")) return 0;
+    // The flag came with Windows 2000: NT 4 refuses the call.
+    if ((flags & WC_NO_BEST_FIT_CHARS) && HostState().major < 5) {
+        SetLastError(1004);  // ERROR_INVALID_FLAGS
+        return 0;
+    }
     if (codePage != CP_ACP || !wide) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
