@@ -138,3 +138,29 @@ TEST(PayloadOnWindows, EmbeddedOptionsFileIsReadThenRemoved)
     EXPECT_EQ(GetFileAttributesA(options.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA(work.c_str()), INVALID_FILE_ATTRIBUTES);
 }
+
+// The private working folder's security descriptor, as Windows reads the bytes
+// the program hands to CreateDirectoryA: valid, and exactly full control for
+// SYSTEM and Administrators, inherited by what is made inside, nothing
+// inherited from the temporary folder. (Wine keeps no descriptor given to
+// CreateDirectoryA and enforces none: the folder itself shows Wine's default;
+// the bytes are checked here, and the folder's use on the simulated machine.)
+// Wine's user is an administrator, whose token has the group enabled.
+TEST(PayloadOnWindows, ThePrivateFoldersSecurityIsWhatWindowsReads)
+{
+    const BYTE *descriptor = NULL;
+    int size = PrivateFolderSecurity(&descriptor);
+    ASSERT_NE(descriptor, (const BYTE *)NULL);
+    EXPECT_TRUE(IsValidSecurityDescriptor((PSECURITY_DESCRIPTOR)descriptor));
+    EXPECT_EQ((DWORD)size, GetSecurityDescriptorLength((PSECURITY_DESCRIPTOR)descriptor));
+    typedef BOOL(WINAPI * ToStringProc)(PSECURITY_DESCRIPTOR, DWORD, SECURITY_INFORMATION, LPSTR *, PULONG);
+    ToStringProc toString = (ToStringProc)(void (*)(void))GetProcAddress(
+        GetModuleHandleA("advapi32.dll"), "ConvertSecurityDescriptorToStringSecurityDescriptorA");
+    ASSERT_NE(toString, (ToStringProc)NULL);
+    LPSTR text = NULL;
+    ASSERT_TRUE(toString((PSECURITY_DESCRIPTOR)descriptor, 1, DACL_SECURITY_INFORMATION, &text, NULL));
+    EXPECT_STREQ(text, "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+    LocalFree(text);
+    g_bWinNT = 1;
+    EXPECT_EQ(HasAdministratorRights(), 1);
+}
