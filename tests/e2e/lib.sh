@@ -3,6 +3,7 @@
 #
 #   . "$(dirname "$0")/lib.sh"      (sources tests/wine/lib.sh too)
 #   e2e_require_wine                 ends the script as failed when Wine cannot run
+#   e2e_require_wine64               the same for 64-bit Windows; later prefixes are 64-bit
 #   e2e_begin NAME                   fresh prefix in $prefix, user folders in $temp, $cdrive
 #   e2e_setup_exe [INSTALL.INI TEXT] copies VantroSetup.exe (and the robot) into C:\setup
 #   check NAME CONDITION...          one named check; counted
@@ -23,6 +24,7 @@ e2e_build=$vantro_root/build/win32
 e2e_artifacts=${VANTRO_E2E_ARTIFACTS:-$vantro_root/build/e2e-artifacts}
 e2e_passed=0
 e2e_failed=0
+e2e_template=  # the template e2e_begin copies; empty: the 32-bit one
 
 # Runs the calling script again on a virtual 1024x768 display unless it has one.
 e2e_need_display() {
@@ -36,6 +38,20 @@ e2e_need_display() {
 e2e_require_wine() {
     wine_require && return 0
     echo "  FAIL  Wine cannot run here ($wine_skip_reason): nothing was tested"
+    echo "0 passed, 1 failed"
+    exit 1
+}
+
+# e2e_require_wine64: the 64-bit template (our 32-bit programs under WOW64, as
+# on today's Windows), or the script ends here as failed; every prefix that
+# e2e_begin makes afterwards is a copy of it.
+e2e_require_wine64() {
+    if wine_require64; then
+        wine_use64
+        e2e_template=$VANTRO_WINE_TEMPLATE64
+        return 0
+    fi
+    echo "  FAIL  64-bit Wine cannot run here ($wine_skip_reason): nothing was tested"
     echo "0 passed, 1 failed"
     exit 1
 }
@@ -116,7 +132,7 @@ record() { tr -d '\r' <"$cdrive/windows/win.ini" | sed -n '/^\[Vantro\]/,/^\[/p'
 
 e2e_begin() {
     e2e_name=$1
-    prefix=$(wine_fresh_prefix "$1") || { echo "cannot copy the template prefix"; exit 1; }
+    prefix=$(wine_fresh_prefix "$1" "${e2e_template:-}") || { echo "cannot copy the template prefix"; exit 1; }
     cdrive=$prefix/drive_c
     user=$(ls "$cdrive/users" | grep -v '^Public$' | head -n 1)
     temp=$cdrive/users/$user/Temp
