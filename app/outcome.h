@@ -1,8 +1,9 @@
 // How a run ends for whoever started it: deployment tools and administrators'
 // scripts learn the outcome of an unattended install or removal only from its
 // exit code, so the codes are those they already read from Windows Installer.
-// Interactive runs end with 0 (the user has seen the outcome), start-up
-// failures with their own codes (-1, 2).
+// Interactive runs end with 0 (the user has seen the outcome); the window's
+// start-up failures with their own codes (-1, 2); a run that finds no
+// temporary folder it can write to with EXIT_FAILED, in either mode.
 #ifndef VANTRO_OUTCOME_H
 #define VANTRO_OUTCOME_H
 
