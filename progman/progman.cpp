@@ -93,10 +93,11 @@ int ProgmanCreateGroup(const char *group)
     return 1;
 }
 
-int ProgmanShowGroup(const char *group)
+int ProgmanShowGroup(const char *group, int show)
 {
-    char command[PROGMAN_COMMAND_SIZE];
-    const char *pieces[] = {"[ShowGroup(", group, ",1)]"};
+    char command[PROGMAN_COMMAND_SIZE], how[8];
+    wsprintfA(how, ",%d)]", show);
+    const char *pieces[] = {"[ShowGroup(", group, how};
     if (IsSafeGroupName(group) && BuildCommand(command, pieces, 3)) ProgmanExecute(command);
     return 1;
 }

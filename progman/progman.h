@@ -38,8 +38,11 @@ int ProgmanCreateGroup(const char *group);
 // holds a character that would end the argument. Always 1.
 int ProgmanAddItem(const char *caption, const char *folder, const char *file, const char *commandLine);
 // Makes the group the one that item commands work on (Program Manager's
-// current group), shown in its normal size. Always 1.
-int ProgmanShowGroup(const char *group);
+// current group), shown as `show` says (Program Manager's own values: 1 in its
+// normal size and active, 7 minimised and not active). Always 1.
+#define PROGMAN_SHOW_NORMAL 1
+#define PROGMAN_SHOW_MINIMIZED 7
+int ProgmanShowGroup(const char *group, int show);
 // Deletes the item named by the caption, else the file name. Always 1.
 int ProgmanDeleteItem(const char *caption, const char *file);
 // Deletes the group only when it is the product's own ("Vantro Pro", any

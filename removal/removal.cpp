@@ -243,7 +243,8 @@ static void DeleteIcons(int flags, HWND status)
     // Item commands work on the shell's current group, which a new session
     // does not have: the group is made current first, so that the product's
     // items, and only they, go.
-    ProgmanShowGroup(group);
+    // Unattended, nobody is there to look at it: minimised and not active.
+    ProgmanShowGroup(group, g_bSilent ? PROGMAN_SHOW_MINIMIZED : PROGMAN_SHOW_NORMAL);
     if (flags & REMOVE_EXPLORER) {
         ProgmanDeleteItem(kExplorerItem, "");
         DeleteTableIcons(g_explorerFiles, EXPLORER_COUNT, format, status);

@@ -303,7 +303,7 @@ TEST_F(Elevated, AnInteractiveInstallAsksAgain)
 TEST_F(Elevated, TheLinkQuotesWhatWouldEndAnArgument)
 {
     ASSERT_EQ(ProgmanCreateGroup("A)][DeleteGroup(B"), 1);
-    ProgmanShowGroup("A)][DeleteGroup(B");
+    ProgmanShowGroup("A)][DeleteGroup(B", PROGMAN_SHOW_NORMAL);
     ProgmanAddItem("Vantro Pro", "C:\\Program Files (x86)\\Vantro Pro", "tclassic.exe", "");
     ProgmanAddItem("Vantro Pro", "C:\\Program Files\\Vantro Pro", "tclassic.exe", "");
     ProgmanClose();

@@ -93,10 +93,10 @@ TEST_F(Progman, ShowGroupMakesTheGroupTheOneItemsGoFrom)
     HostProgmanNewSession();
 
     ASSERT_EQ(ProgmanOpen(), 1);
-    EXPECT_EQ(ProgmanShowGroup("My Tools"), 1);
+    EXPECT_EQ(ProgmanShowGroup("My Tools", PROGMAN_SHOW_NORMAL), 1);
     EXPECT_EQ(HostProgmanCommands().back(), std::string("[ShowGroup(My Tools,1)]") + '\0');
     ProgmanDeleteItem("Vantro Pro", "tclassic.exe");
-    ProgmanShowGroup("Gone");
+    ProgmanShowGroup("Gone", PROGMAN_SHOW_NORMAL);
     EXPECT_EQ(ProgmanExecute("[DeleteItem(\"Other Tool\")]"), 0);
     ProgmanClose();
     ASSERT_EQ(HostProgmanFindGroup("My Tools")->items.size(), 1u);

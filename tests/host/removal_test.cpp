@@ -720,6 +720,10 @@ TEST_F(Removal, AQuietRemovalKeepsTheSiteListsAndLogsWhenAsked)
     EXPECT_NE(log.find("Removing uninstall info\r\n"), std::string::npos);
     EXPECT_NE(log.find(Path("tclassic.exe") + "\r\n"), std::string::npos);
     EXPECT_NE(log.find("Removal process complete.\r\nCheck the folder"), std::string::npos);
+    // The group the items go from is shown minimised and not active.
+    std::vector<std::string> sent = CommandsSincePlant();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent[0], std::string("[ShowGroup(Vantro Pro,7)]") + '\0');
     const std::string last = "Exit code 0: removed.\r\n";
     ASSERT_GE(log.size(), last.size());
     EXPECT_EQ(log.substr(log.size() - last.size()), last);

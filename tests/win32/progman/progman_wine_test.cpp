@@ -266,7 +266,7 @@ TEST_F(ShellProgman, ShowGroupMakesTheGroupTheOneItemsGoFrom)
     ProgmanClose();
 
     ASSERT_EQ(ProgmanOpen(), 1);
-    EXPECT_EQ(ProgmanShowGroup("My Tools"), 1);
+    EXPECT_EQ(ProgmanShowGroup("My Tools", PROGMAN_SHOW_NORMAL), 1);
     ProgmanDeleteItem("Vantro Pro", "tclassic.exe");
     ProgmanClose();
     EXPECT_EQ(Listing(Group("My Tools")), Names{"Other Tool.lnk"});
