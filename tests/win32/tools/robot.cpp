@@ -11,6 +11,18 @@
 //       watches, then watches until the file STOPFILE appears: exit 1 as soon
 //       as a visible window with this title appears, 0 when none did before
 //       the stop file, 3 when SECONDS passed without the stop file.
+//   robot never-shown-by IMAGE SECONDS STOPFILE   the same watch for every
+//       window of a program rather than one title: prints "watching" once
+//       it watches, then, until STOPFILE appears, a line "SHOWN pid=N
+//       image=NAME class=CLASS title=\"TEXT\"" for each top-level window that
+//       becomes visible in a process whose file is named IMAGE (any folder,
+//       any case: a program and its copies) or that is a dialog or message
+//       box ("#32770") of any process, and "OTHER ..." for any other new
+//       visible top-level window (the shell's, say), for the record. Windows
+//       visible when the watch starts are not reported; the windows are
+//       looked at every few milliseconds, so one shown for less than that
+//       can pass unseen. Exit 0 when no window was SHOWN before the stop
+//       file, 1 when one was, 3 when SECONDS passed without the stop file.
 //
 // Scripts (one process for a whole dialogue, since a Wine start costs seconds):
 //   robot script FILE                   runs the commands of FILE, one a line
@@ -60,7 +72,7 @@
 //   close-window TITLE    WM_CLOSE posted to the top-level window of that title
 //   run LINE              starts a program with CreateProcessA and exactly this
 //       command line, as the shell starts an Add/Remove Programs entry's
-//       command (no quoting added, no waiting)
+//       command (no quoting added, no waiting); prints "PID N", its process id
 //   wait-exit SECONDS     waits until the program "run" started has ended and
 //       prints "EXIT code"
 //   echo TEXT             prints TEXT
@@ -76,7 +88,10 @@
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
+#include <tlhelp32.h>
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -766,6 +781,7 @@ static void Run(const Words &w)
         CloseHandle(process.hThread);
         if (g_started) CloseHandle(g_started);
         g_started = process.hProcess;
+        Line("PID %lu", (unsigned long)process.dwProcessId);
     } else if (cmd == "wait-exit" && n == 2) {
         if (!g_started) return Error("%s", "no program was started");
         if (WaitForSingleObject(g_started, (DWORD)atoi(w[1].c_str()) * 1000) != WAIT_OBJECT_0)
@@ -796,6 +812,83 @@ static int RunScript(const std::vector<Words> &lines)
     return g_stopped ? 1 : 0;
 }
 
+// ---- never-shown-by: every window of one program --------------------------------------
+
+// The file names (without folder) of the running processes, by process id.
+static void ReadProcessNames(std::map<DWORD, std::string> &names)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        const char *name = entry.szExeFile;
+        for (const char *p = entry.szExeFile; *p; p++)
+            if (*p == '\\' || *p == '/') name = p + 1;
+        names[entry.th32ProcessID] = name;
+    }
+    CloseHandle(snapshot);
+}
+
+struct WindowWatch {
+    std::string image;                   // the program's file name
+    std::set<HWND> earlier, now;         // visible top-level windows at the last look and at this one
+    std::map<DWORD, std::string> names;  // process file names, read again for a process not known yet
+    int shown;                           // a window of the program was shown
+    int reporting;                       // 0 while the windows already there are noted
+};
+
+// Notes a visible top-level window, and reports it when it was not visible at
+// the last look.
+static BOOL CALLBACK WatchWindow(HWND wnd, LPARAM param)
+{
+    WindowWatch *w = (WindowWatch *)param;
+    if (!IsWindowVisible(wnd)) return TRUE;
+    w->now.insert(wnd);
+    if (!w->reporting || w->earlier.count(wnd)) return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    if (!w->names.count(pid)) ReadProcessNames(w->names);
+    std::string image = w->names.count(pid) ? w->names[pid] : "?";
+    char title[512];
+    title[0] = 0;
+    GetWindowTextA(wnd, title, sizeof title);
+    std::string cls = ClassOf(wnd);
+    int ours = lstrcmpiA(image.c_str(), w->image.c_str()) == 0 || cls == "#32770";
+    if (ours) w->shown = 1;
+    Line("%s pid=%lu image=%s class=%s title=\"%s\"", ours ? "SHOWN" : "OTHER", (unsigned long)pid, image.c_str(),
+         cls.c_str(), Escaped(title).c_str());
+    return TRUE;
+}
+
+// never-shown-by: watches until the stop file appears (see the header).
+static int WatchProgramWindows(const char *image, int seconds, const char *stop)
+{
+    WindowWatch w;
+    w.image = image;
+    w.shown = 0;
+    // What is visible already is no news.
+    w.reporting = 0;
+    EnumWindows(WatchWindow, (LPARAM)&w);
+    w.earlier.swap(w.now);
+    w.reporting = 1;
+    Line("watching");
+    DWORD limit = GetTickCount() + (DWORD)seconds * 1000;
+    for (;;) {
+        // The stop file is looked for before the windows: a window shown
+        // before the stop file appeared is seen at this look at the latest.
+        int stopping = GetFileAttributesA(stop) != INVALID_FILE_ATTRIBUTES;
+        w.now.clear();
+        EnumWindows(WatchWindow, (LPARAM)&w);
+        w.earlier.swap(w.now);
+        if (stopping) return w.shown ? 1 : 0;
+        if ((LONG)(GetTickCount() - limit) >= 0) break;
+        Sleep(5);
+    }
+    fprintf(stderr, "robot: stopped watching %s after %d s without the stop file\n", image, seconds);
+    return 3;
+}
+
 int main(int argc, char **argv)
 {
     if (argc >= 3 && strcmp(argv[1], "script") == 0) {
@@ -818,9 +911,17 @@ int main(int argc, char **argv)
         }
         return RunScript(lines);
     }
+    if (argc >= 2 && strcmp(argv[1], "never-shown-by") == 0) {
+        if (argc != 5) {
+            fprintf(stderr, "robot: never-shown-by needs IMAGE, SECONDS and a STOPFILE\n");
+            return 2;
+        }
+        return WatchProgramWindows(argv[2], atoi(argv[3]), argv[4]);
+    }
     if (argc < 3) {
         fprintf(stderr, "usage: robot wait-window|gone TITLE [SECONDS]\n"
                         "       robot never-shown TITLE SECONDS STOPFILE\n"
+                        "       robot never-shown-by IMAGE SECONDS STOPFILE\n"
                         "       robot script FILE\n"
                         "       robot do COMMAND ARGS [; COMMAND ARGS]...\n");
         return 2;
