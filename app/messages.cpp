@@ -41,15 +41,7 @@ static int LogPath(char *path, int size)
         DWORD n = GetTempPathA(MAX_PATH, folder);
         if (n == 0 || n >= MAX_PATH) return 0;
     }
-    int length = lstrlenA(folder);
-    for (int i = 3; i <= length; i++) {
-        if (folder[i] != '\\' && folder[i] != 0) continue;
-        char end = folder[i];
-        folder[i] = 0;
-        DWORD attributes = GetFileAttributesA(folder);
-        folder[i] = end;
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return 0;
-    }
+    if (HasReparsePoint(folder)) return 0;
     return JoinPath(path, size, folder, "setup.log");
 }
 

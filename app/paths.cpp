@@ -150,6 +150,23 @@ static int IsPlainFolder(const char *folder, int *root)
     }
 }
 
+int HasReparsePoint(const char *path)
+{
+    char prefix[MAX_PATH + 1];
+    int length = lstrlenA(path);
+    if (length >= (int)sizeof prefix) return 0;
+    lstrcpyA(prefix, path);
+    for (int i = 3; i <= length; i++) {
+        if (prefix[i] != '\\' && prefix[i] != 0) continue;
+        char end = prefix[i];
+        prefix[i] = 0;
+        DWORD attributes = GetFileAttributesA(prefix);
+        prefix[i] = end;
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return 1;
+    }
+    return 0;
+}
+
 int ProgramFilesFolder(char *out, int size)
 {
     out[0] = 0;

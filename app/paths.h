@@ -32,6 +32,10 @@ int SameFolder(const char *a, const char *b);
 // does not fit `size` bytes.
 int CommandPathOf(const char *path, char *out, int size);
 
+// 1 when `path`, or a folder above it, exists as a reparse point (a junction
+// or a symbolic link): what is reached through it is not what the path says.
+int HasReparsePoint(const char *path);
+
 // The platform's Program Files folder, "ProgramFilesDir" of
 // HKLM\Software\Microsoft\Windows\CurrentVersion (read by a 32-bit program
 // from its own view: "C:\Program Files (x86)" on 64-bit Windows). Returns 0

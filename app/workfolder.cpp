@@ -124,6 +124,27 @@ static int SystemTempFolder(char *out)
     return 1;
 }
 
+// The Windows folder's Temp, into `out` (MAX_PATH + 1 bytes); 0 when unknown.
+static int WindowsTemp(char *out)
+{
+    char windows[MAX_PATH + 1];
+    UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+    return n > 0 && n < MAX_PATH && JoinPath(out, MAX_PATH + 1, windows, "Temp");
+}
+
+// The user names the temporary folder (TEMP): an administrator's run makes its
+// folder and writes its log only where that is no one else's. The Windows
+// folder's Temp is the system's own (the one of a run as SYSTEM); any other
+// folder must be one an installation could take as well (not a drive's root,
+// not inside the Windows or system folder, not Program Files itself), and
+// none of it may be reached through a junction or a link.
+static int FitForTemporaryFiles(const char *folder)
+{
+    char windowsTemp[MAX_PATH + 1];
+    if (HasReparsePoint(folder)) return 0;
+    return (WindowsTemp(windowsTemp) && SameFolder(folder, windowsTemp)) || FolderProblem(folder) == FOLDER_OK;
+}
+
 // Whether a file can be made (and removed again) in `folder`.
 static int CanWriteIn(const char *folder)
 {
@@ -135,18 +156,16 @@ static int CanWriteIn(const char *folder)
 
 int FindTempFolder(char *out)
 {
-    char folder[WORK_FOLDER_SIZE];
+    char folder[MAX_PATH + 1];
     out[0] = 0;
-    if (SystemTempFolder(folder) && CanWriteIn(folder)) {
+    if (SystemTempFolder(folder) && FitForTemporaryFiles(folder) && CanWriteIn(folder)) {
         lstrcpyA(out, folder);
         return 1;
     }
     // The Windows folder's Temp, made when it is missing.
-    char windows[MAX_PATH + 1];
-    UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH || !JoinPath(folder, sizeof folder, windows, "Temp")) return 0;
+    if (!WindowsTemp(folder) || lstrlenA(folder) >= WORK_FOLDER_SIZE) return 0;
     CreateDirectoryA(folder, NULL);  // an existing one is as good
-    if (!CanWriteIn(folder)) return 0;
+    if (!FitForTemporaryFiles(folder) || !CanWriteIn(folder)) return 0;
     lstrcpyA(out, folder);
     return 1;
 }

@@ -26,8 +26,10 @@ int HasAdministratorRights(void);
 // Finds a temporary folder the run can use, into `out` (WORK_FOLDER_SIZE
 // bytes, no final backslash): the one the system names, when its path is what
 // the ANSI code page can show (on NT, where a user's name is outside the code
-// page, the short form of the real path, which is ASCII) and a file can be
-// made in it; else the Windows folder's "Temp". Returns 0 when none works.
+// page, the short form of the real path, which is ASCII), it is no system
+// folder, drive root or Program Files folder, none of it is a junction or a
+// link, and a file can be made in it; else the Windows folder's "Temp".
+// Returns 0 when none works.
 int FindTempFolder(char *out);
 
 // Sets g_szTempFolder to `temp` and makes the working folder: a private folder

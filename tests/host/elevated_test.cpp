@@ -196,6 +196,40 @@ TEST_F(Elevated, AnyUserNameFindsATemporaryFolder)
     EXPECT_NE(ReadText("C:\\WINDOWS\\Temp\\setup.log").find("Exit code 0: installed."), std::string::npos);
 }
 
+// The user names the temporary folder: one that is a system folder, a drive's
+// root or Program Files, or reached through a link, is not where an
+// administrator's run makes its folder and writes its log; the Windows
+// folder's Temp is.
+TEST_F(Elevated, ATemporaryFolderPointedAtTheSystemIsNotTaken)
+{
+    struct Row {
+        const char *temp;
+        bool link;  // the folder is a link to C:\WINDOWS\SYSTEM32
+    } rows[] = {
+        {"C:\\WINDOWS\\SYSTEM32\\", false}, {"C:\\WINDOWS\\", false}, {"C:\\", false},
+        {"C:\\Program Files\\", false},     {"C:\\Users\\Me\\Temp\\", true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.temp);
+        MachineTest::TearDown();
+        SetUp();
+        HostMakeFolder("C:\\Program Files");
+        if (row.link) {
+            HostMakeFolder("C:\\Users\\Me");
+            ASSERT_EQ(symlink((HostRoot() + "/c/WINDOWS/SYSTEM32").c_str(), (HostRoot() + "/c/Users/Me/Temp").c_str()), 0);
+        }
+        HostSetTempPath(row.temp);
+        Unattended();
+        EXPECT_EQ(RunSetup(), 0);
+        EXPECT_STREQ(g_szTempFolder, "C:\\WINDOWS\\Temp");
+        EXPECT_NE(ReadText("C:\\WINDOWS\\Temp\\setup.log").find("Exit code 0: installed."), std::string::npos);
+        for (const char *f : {"C:\\WINDOWS\\SYSTEM32\\setup.log", "C:\\WINDOWS\\setup.log", "C:\\setup.log",
+                              "C:\\Program Files\\setup.log"})
+            EXPECT_FALSE(HostFileExists(f)) << f;
+        EXPECT_TRUE(DestHas("tclassic.exe"));
+    }
+}
+
 // setup.log is written in the user's temporary folder, never through a link:
 // not when its name is a symbolic link or a second name of another file, nor
 // when the folder it is in is a link itself.
