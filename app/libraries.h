@@ -20,13 +20,19 @@ extern int g_bSearchRestricted;  // the process searches the system folder alone
 // or the current folder. NULL when it does not load (the error is set).
 HMODULE LoadProductLibrary(const char *path);
 
+// An export of a loaded library as the type its caller declares; NULL when
+// the library has none of that name.
+template <typename Proc> Proc ExportOf(HMODULE library, const char *name)
+{
+    return reinterpret_cast<Proc>(reinterpret_cast<void (*)(void)>(GetProcAddress(library, name)));
+}
+
 // A function of a system module ("kernel32.dll", "advapi32.dll"), looked up by
 // name because some of the systems the program runs on lack it; NULL then.
 template <typename Proc> Proc SystemFunction(const char *module, const char *name)
 {
     HMODULE library = GetModuleHandleA(module);
-    if (!library) return NULL;
-    return reinterpret_cast<Proc>(reinterpret_cast<void (*)(void)>(GetProcAddress(library, name)));
+    return library ? ExportOf<Proc>(library, name) : NULL;
 }
 
 #endif

@@ -250,6 +250,8 @@ int ExpandFile(char *source, const char *dest)
 
 void RemovePayloadTemps(void)
 {
+    // A folder of the run's own goes whole at the end (RemoveWorkFolder).
+    if (g_bPrivateFolder) return;
     // The folder the run wrote into: its working folder (the temporary folder,
     // unless the run has a private one), or the temporary folder before start-up.
     char folder[PAYLOAD_PATH_SIZE];

@@ -19,8 +19,9 @@ int WritePayloadFile(HMODULE module, int index, const char *folder, const char *
 // file (ignoring case), 0 otherwise.
 int ExpandFile(char *source, const char *dest);
 
-// Deletes from the temporary folder every file named as a payload's clean-up
-// name; missing files are ignored.
+// Deletes from the folder the run wrote into (the temporary folder) every file
+// named as a payload's clean-up name; missing files are ignored. Nothing when
+// the run has a folder of its own, which goes whole (RemoveWorkFolder).
 void RemovePayloadTemps(void);
 
 #endif

@@ -31,11 +31,6 @@ typedef int(WINAPI *SslRegisterProc)(char *keyPath, const char *folder, int rese
 typedef HRESULT(WINAPI *SelfRegisterProc)(void);
 typedef HRESULT(WINAPI *BrowserKeyProc)(void);
 
-// An export as the type its caller declares.
-template <typename Proc> static Proc ExportOf(HMODULE library, const char *name)
-{
-    return reinterpret_cast<Proc>(reinterpret_cast<void (*)(void)>(GetProcAddress(library, name)));
-}
 
 // ---- registry and file helpers ------------------------------------------------------
 

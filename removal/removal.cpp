@@ -181,7 +181,7 @@ int UnregisterLibrary(const char *folder, const char *name)
     HMODULE library = LoadProductLibrary(path);
     if (library) {
         typedef HRESULT(WINAPI * UnregisterEntry)(void);
-        UnregisterEntry entry = (UnregisterEntry)(void (*)(void))GetProcAddress(library, "DllUnregisterServer");
+        UnregisterEntry entry = ExportOf<UnregisterEntry>(library, "DllUnregisterServer");
         if (entry) {
             entry();  // its result changes nothing: the removal goes on
             called = 1;

@@ -195,6 +195,23 @@ static int FreeSlot()
     return -1;
 }
 
+// A handle on a folder or on a link itself, opened with the Unix flags given;
+// `error` is the last error on success.
+static HANDLE OpenAsItIs(const std::string &real, int flags, DWORD access, DWORD share, const std::string &absolute,
+                         bool link, DWORD error)
+{
+    int slot = FreeSlot();
+    if (slot < 0) return INVALID_HANDLE_VALUE;
+    int fd = open(real.c_str(), flags);
+    if (fd < 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    g_files[slot] = HostFile{true, fd, real, access, share, absolute, link};
+    SetLastError(error);
+    return (HANDLE)(uintptr_t)(slot + 1);
+}
+
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
                    DWORD attributes, HANDLE)
 {
@@ -221,16 +238,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
             SetLastError(ERROR_SHARING_VIOLATION);
             return INVALID_HANDLE_VALUE;
         }
-        int slot = FreeSlot();
-        if (slot < 0) return INVALID_HANDLE_VALUE;
-        int fd = open(real.c_str(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return INVALID_HANDLE_VALUE;
-        }
-        g_files[slot] = HostFile{true, fd, real, access, share, absolute, false};
-        SetLastError(0);
-        return (HANDLE)(uintptr_t)(slot + 1);
+        return OpenAsItIs(real, O_RDONLY | O_DIRECTORY, access, share, absolute, false, 0);
     }
     // The link itself, not what it names, when the caller asks for it.
     if ((attributes & FILE_FLAG_OPEN_REPARSE_POINT) && RealIsLink(real)) {
@@ -238,16 +246,8 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
             SetLastError(ERROR_FILE_EXISTS);
             return INVALID_HANDLE_VALUE;
         }
-        int slot = FreeSlot();
-        if (slot < 0) return INVALID_HANDLE_VALUE;
-        int fd = open(real.c_str(), O_PATH | O_NOFOLLOW);
-        if (fd < 0) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return INVALID_HANDLE_VALUE;
-        }
-        g_files[slot] = HostFile{true, fd, real, access, share, absolute, true};
-        SetLastError(disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS ? ERROR_ALREADY_EXISTS : 0);
-        return (HANDLE)(uintptr_t)(slot + 1);
+        return OpenAsItIs(real, O_PATH | O_NOFOLLOW, access, share, absolute, true,
+                          disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS ? ERROR_ALREADY_EXISTS : 0);
     }
     bool exists = RealExists(real);
     // A deleted file still open elsewhere cannot be opened again, nor made anew

@@ -172,6 +172,30 @@ e2e_run_code() {
     printf '%s\n' "${code:-none}"
 }
 
+# e2e_hold MODE WINPATH: holder.exe (copied into C:\setup) holds the file
+# ("open": without delete sharing; "image": mapped as a running program's)
+# in the background until e2e_release; sets $held to "holding" once it does,
+# "failed" or nothing otherwise (at most two minutes for its start).
+e2e_hold() {
+    [ -f "$setup/holder.exe" ] || cp "$e2e_build/tests/win32/holder.exe" "$setup/"
+    rm -f "$setup/release-holder"
+    (cd "$setup" && WINEPREFIX="$prefix" timeout 900 wine holder.exe "$1" "$2" \
+        'C:\setup\release-holder' 800 >"$prefix/holder.log" 2>&1 </dev/null) &
+    holder_pid=$!
+    held=
+    for _ in $(seq 1200); do
+        held=$(tr -d '\r' 2>/dev/null <"$prefix/holder.log" | grep -E '^(holding|failed)' | head -n 1)
+        [ -n "$held" ] && break
+        kill -0 "$holder_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+}
+# e2e_release: the holder lets go; its exit status (0 released).
+e2e_release() {
+    touch "$setup/release-holder"
+    wait "$holder_pid"
+}
+
 e2e_end() {
     wine_end_prefix "$prefix"
     prefix=

@@ -19,11 +19,7 @@ typedef void(WINAPI *CloseProc)(INT);
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     (void)reserved;
-    if (reason == DLL_PROCESS_ATTACH) {
-        DisableThreadLibraryCalls(instance);
-        MarkLoaded(instance, kMarker);
-    }
-    return TRUE;
+    return MarkOnAttach(instance, reason, kMarker);
 }
 
 // The export `name` of the system folder's lz32.dll, loaded on first use (never

@@ -24,4 +24,14 @@ static void MarkLoaded(HINSTANCE self, const char *marker)
     CloseHandle(file);
 }
 
+// The whole of a marker library's DllMain: mark the load, once per process.
+static BOOL MarkOnAttach(HINSTANCE self, DWORD reason, const char *marker)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        DisableThreadLibraryCalls(self);
+        MarkLoaded(self, marker);
+    }
+    return TRUE;
+}
+
 #endif

@@ -12,11 +12,7 @@ static const char kMarker[] = "C:\\setup\\planted-ran.txt";
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     (void)reserved;
-    if (reason == DLL_PROCESS_ATTACH) {
-        DisableThreadLibraryCalls(instance);
-        MarkLoaded(instance, kMarker);
-    }
-    return TRUE;
+    return MarkOnAttach(instance, reason, kMarker);
 }
 
 // The SSL service's registration as the installer calls it: reports success,
