@@ -62,8 +62,7 @@ int SameFolder(const char *a, const char *b)
     return lstrcmpA(x, y) == 0;
 }
 
-// `folder` is `outer` or lies inside it (both compared as written, ignoring case).
-static int IsWithin(const char *folder, const char *outer)
+int IsWithin(const char *folder, const char *outer)
 {
     char x[FOLDER_SIZE], y[FOLDER_SIZE];
     if (!outer[0] || !UpperCopy(folder, x) || !UpperCopy(outer, y)) return 0;

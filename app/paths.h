@@ -22,6 +22,10 @@ int SameText(const char *a, const char *b);
 // The same folder, written with or without a final backslash, ignoring case.
 int SameFolder(const char *a, const char *b);
 
+// 1 when `path` is the folder `outer` or lies inside it, at any depth (both
+// compared as written, ignoring case).
+int IsWithin(const char *path, const char *outer);
+
 // The form in which a command run at the next start of Windows names an
 // existing path as one argument: its short (8.3) form, or the long one where
 // the file system has none, in double quotes when it holds a blank or another

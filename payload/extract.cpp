@@ -252,8 +252,8 @@ void RemovePayloadTemps(void)
 {
     // A folder of the run's own goes whole at the end (RemoveWorkFolder).
     if (g_bPrivateFolder) return;
-    // The folder the run wrote into: its working folder (the temporary folder,
-    // unless the run has a private one), or the temporary folder before start-up.
+    // The folder the run wrote into: its working folder, the temporary folder
+    // (before start-up, the one the system names).
     char folder[PAYLOAD_PATH_SIZE];
     if (g_szWorkFolder[0]) {
         lstrcpynA(folder, g_szWorkFolder, sizeof folder);

@@ -212,17 +212,6 @@ static int SameFile(const char *a, const char *b)
     return n > 0 && n < MAX_PATH && m > 0 && m < MAX_PATH && SameText(x, y);
 }
 
-// Whether `path` lies inside `folder` (at any depth), ignoring case.
-static int IsInFolder(const char *path, const char *folder)
-{
-    int n = lstrlenA(folder);
-    if (n == 0 || lstrlenA(path) <= n || (path[n] != '\\' && folder[n - 1] != '\\')) return 0;
-    char head[MAX_PATH + 1];
-    if (n >= (int)sizeof head) return 0;
-    lstrcpynA(head, path, n + 1);
-    return SameText(head, folder);
-}
-
 // The options beside the uninstaller (install.ini in the product folder) may
 // switch the log on, by the options file's own rule for LOGGING.
 static void ReadRemovalLogging(const char *folder)
@@ -346,7 +335,7 @@ int RunStandAloneUninstall(HINSTANCE instance, const char *line)
     } else {
         // A copy (its file lies in the temporary folder) parks the original its
         // first process runs from, once the record shows there is a removal.
-        if (!fromProduct && n > 0 && n < sizeof self && g_szTempFolder[0] && IsInFolder(self, g_szTempFolder) &&
+        if (!fromProduct && n > 0 && n < sizeof self && g_szTempFolder[0] && IsWithin(self, g_szTempFolder) &&
             JoinPath(original, sizeof original, folder, kUninstaller) &&
             GetProfileIntA("Vantro", "INSTOPTS", 0) != 0 && FolderProblem(folder) == FOLDER_OK)
             ParkOriginal(original, self);
