@@ -9,6 +9,8 @@
 #   catalogue_files FIRST LAST [1]  the file names of the rows FIRST..LAST (only the
 #                                   carried ones with a third argument 1)
 #   icon_rows, icon_links DEST FIRST-LAST...  the rows with an icon; their shortcuts
+#   catalogue_installed DEST        every carried file of rows 0-46 is in DEST, equal
+#                                   to its original in $files; the others are named
 
 catalogue_rows() {
     cat <<'ROWS'
@@ -75,6 +77,14 @@ catalogue_files() {
     local first=$1 last=$2 only=${3:-}
     catalogue_rows | awk -v a="$first" -v b="$last" -v only="$only" \
         '$1 >= a && $1 <= b && (only != 1 || $4 == 1) { print $3 }'
+}
+
+catalogue_installed() {
+    local bad=0 name
+    while read -r name; do
+        cmp -s "$files/$name" "$1/$name" || { echo "        differs or missing: $name"; bad=1; }
+    done < <(catalogue_files 0 46 1)
+    return $bad
 }
 
 # The rows that get an icon (bIcon 1), by resource index, with their captions.

@@ -13,6 +13,9 @@
 #   e2e_wait_scheduler N             waits for the scheduler's Nth recorded run
 #   e2e_links GROUP                  the group's shortcuts: name|target|folder
 #   record                           the [Vantro] section of WIN.INI, key=value lines
+#   snapshot DIR, no_changes_but     the prefix written down; what changed between two
+#   machine_values KEY REGEX         value lines of an HKLM key in system.reg
+#   defer LOG STEPS...               vantro_defer.exe, its output in LOG
 #   e2e_end                          ends the prefix
 #   e2e_summary                      prints "N passed, M failed"; fails when any
 #                                    check failed or none ran
@@ -129,6 +132,75 @@ e2e_links() {
 }
 
 record() { tr -d '\r' <"$cdrive/windows/win.ini" | sed -n '/^\[Vantro\]/,/^\[/p' | grep -v '^\[' | grep -v '^$'; }
+
+# ---- the prefix written down, for a before-and-after comparison --------------------
+
+programs() { printf '%s' "$cdrive/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"; }
+
+# reg_lines FILE: a saved registry file as "[key]" and "[key]<TAB>value" lines,
+# sorted, without the times Wine stamps on keys; a value Wine writes over
+# several lines (a long hex value, each line ending in "\") is one line.
+reg_lines() {
+    awk 'part != "" { line = $0; sub(/^[ \t]+/, "", line); part = part line; if (part ~ /\\$/) { sub(/\\$/, "", part); next } print key "\t" part; part = ""; next }
+         /^\[/ { key = $0; sub(/\] [0-9]+$/, "]", key); print key; next }
+         /^#/ || /^$/ || key == "" { next }
+         /\\$/ && /^"([^"\\]|\\.)*"=hex/ { part = $0; sub(/\\$/, "", part); next }
+         { print key "\t" $0 }' "$1" | LC_ALL=C sort
+}
+
+# snapshot DIR: what the prefix holds, read while no server runs. Left out
+# everywhere: C:\setup (the test's own folder) and the keys of display
+# adapters and monitors, which Wine's display driver writes anew at every
+# session with a display; the Start Menu is a part of its own.
+snapshot() {
+    local d=$1
+    mkdir -p "$d"
+    reg_lines "$prefix/system.reg" | grep -v '^\[System\\\\CurrentControlSet\\\\Control\\\\Class\\\\{4D36E96[8E]-' >"$d/hklm"
+    reg_lines "$prefix/user.reg" >"$d/hkcu"
+    (cd "$cdrive" && find . \( -path ./setup -o -path "./users/$user/AppData/Roaming/Microsoft/Windows/Start Menu" \) -prune \
+        -o -type d -printf 'd %p\n' -o -printf 'f %s %p\n') |
+        LC_ALL=C sort -k3 >"$d/tree"
+    tr -d '\r' <"$cdrive/windows/win.ini" >"$d/win.ini"
+    (cd "$(programs)" && find . | LC_ALL=C sort) >"$d/start-menu"
+}
+
+# changes BEFORE AFTER PART: the lines of PART that came ("+ line") or went ("- line").
+changes() {
+    diff "$1/$3" "$2/$3" | sed -n 's/^> /+ /p; s/^< /- /p'
+}
+
+# no_changes_but BEFORE AFTER PART [REGEX]: no change in PART other than
+# lines matching REGEX (grep -E); the others are shown.
+no_changes_but() {
+    local left
+    left=$(changes "$1" "$2" "$3" | { if [ -n "${4:-}" ]; then grep -Ev -- "$4"; else cat; fi })
+    [ -z "$left" ] && return 0
+    head -n 20 <<<"$left" | sed 's/^/        /'
+    return 1
+}
+
+# machine_values KEY REGEX: the value lines of one key of HKLM that match REGEX
+# (awk), as system.reg holds them (backslashes doubled), read while no server runs.
+machine_values() {
+    KEY="[$1]" PATTERN=$2 awk 'index($0, ENVIRON["KEY"]) == 1 {on = 1; next} /^\[/ {on = 0} on && $0 ~ ENVIRON["PATTERN"]' \
+        "$prefix/system.reg"
+}
+# deferred_values KEY: the "Brenmoor..." values (the deferred deletions and
+# copies) of one key of HKLM.
+deferred_values() { machine_values "$1" '^"Brenmoor'; }
+# reg_line NAME TEXT: the system.reg line of a REG_SZ value.
+reg_line() { printf '"%s"="%s"' "$1" "${2//\\/\\\\}"; }
+
+# defer LOG STEPS...: vantro_defer.exe in the prefix; its output without CRs in
+# LOG; its exit code.
+defer() {
+    local log=$1
+    shift
+    e2e_wine "$log.raw" vantro_defer.exe "$@"
+    local rc=$?
+    tr -d '\r' <"$log.raw" >"$log"
+    return $rc
+}
 
 e2e_begin() {
     e2e_name=$1
