@@ -19,14 +19,7 @@
 // the functions below (platform/win32/lz32.cpp), which load the library from
 // the system folder by its full path at their first use. Without it, every
 // call fails as with a bad handle, and the error is ERROR_MOD_NOT_FOUND.
-#define LZERROR_BADINHANDLE (-1)
-#define LZERROR_BADOUTHANDLE (-2)
-#define LZERROR_READ (-3)
-#define LZERROR_WRITE (-4)
-#define LZERROR_GLOBALLOC (-5)
-#define LZERROR_GLOBLOCK (-6)
-#define LZERROR_BADVALUE (-7)
-#define LZERROR_UNKNOWNALG (-8)
+#include <lzexpand.h>  // its error codes; its functions are renamed below
 #define LZOpenFileA VantroLZOpenFileA
 #define LZCopy VantroLZCopy
 #define LZClose VantroLZClose
